@@ -1,0 +1,47 @@
+# Every target installs what it needs first, so each works on a fresh machine.
+.PHONY: all deps build run test test-asan test-tsan fuzz bench format clean
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+
+run: build
+	@echo "There is nothing to run yet: the host application arrives with the web server."
+
+test: build
+	ctest --preset default -j $(JOBS)
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
+# Runs every fuzz target for FUZZ_SECONDS on its saved corpus.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/run-fuzzers build/fuzz/tests/fuzz $(FUZZ_SECONDS)
+
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS)
+	scripts/run-benchmarks build/bench/bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build
