@@ -1,0 +1,87 @@
+#include "platform/kxr_file.h"
+#include "test_dir.h"
+
+#include <string>
+#include <vector>
+
+namespace kp = kxr::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Names(const std::vector<kp::DirEntry>& entries) {
+    std::string joined;
+    for (const auto& entry : entries)
+        joined += (joined.empty() ? "" : " ") + entry.name;
+    return joined;
+}
+
+} // namespace
+
+class PlatformDir : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        for (const char* name : {"beta.txt", "Alpha.TXT", "gamma.dpx", "abc.mov", "axc.mov",
+                                 "noext", "clip0001.dpx", "clip0002.dpx", ".dot"})
+            WriteFile(name, "x");
+        fs::create_directory(Path("Sub.dir"));
+    }
+
+    std::string List(const std::string& pattern) const {
+        std::vector<kp::DirEntry> entries;
+        const bool found = kp::ListDirectory(Path(pattern).c_str(), &entries);
+        EXPECT_EQ(found, !entries.empty()) << pattern;
+        return Names(entries);
+    }
+};
+
+TEST_F(PlatformDir, PatternsSelectNamesInOrder) {
+    struct Row {
+        const char* pattern;
+        const char* names;
+    };
+    const Row rows[] = {
+        {"*", ". .. .dot abc.mov Alpha.TXT axc.mov beta.txt clip0001.dpx clip0002.dpx gamma.dpx "
+              "noext Sub.dir"},
+        {"*.*", ". .. .dot abc.mov Alpha.TXT axc.mov beta.txt clip0001.dpx clip0002.dpx "
+                "gamma.dpx noext Sub.dir"},
+        {"*.txt", "Alpha.TXT beta.txt"},
+        {"a?c.*", "abc.mov axc.mov"},
+        {"CLIP*.DPX", "clip0001.dpx clip0002.dpx"},
+        {"clip000?.dpx", "clip0001.dpx clip0002.dpx"},
+        {"*T*", ".dot Alpha.TXT beta.txt noext"},
+        {"noext", "noext"},
+        {"no*match", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(List(row.pattern), row.names) << row.pattern;
+}
+
+TEST_F(PlatformDir, UnreadableSearches) {
+    std::vector<kp::DirEntry> entries{kp::DirEntry{"stale", {}}};
+    EXPECT_FALSE(kp::ListDirectory(Path("absent/*").c_str(), &entries));
+    EXPECT_TRUE(entries.empty());
+    // A pattern that names no entry, only a directory, lists nothing.
+    EXPECT_FALSE(kp::ListDirectory((Path("Sub.dir") + "/").c_str(), &entries));
+    EXPECT_FALSE(kp::ListDirectory("", &entries));
+    EXPECT_FALSE(kp::ListDirectory(nullptr, &entries));
+}
+
+TEST_F(PlatformDir, BackslashPatternsAndRelativeSearches) {
+    std::vector<kp::DirEntry> entries;
+    std::string pattern = Path("*.mov");
+    for (char& c : pattern) {
+        if (c == '/')
+            c = '\\';
+    }
+    ASSERT_TRUE(kp::ListDirectory(pattern.c_str(), &entries));
+    EXPECT_EQ(Names(entries), "abc.mov axc.mov");
+
+    const fs::path before = fs::current_path();
+    fs::current_path(root_);
+    const bool found = kp::ListDirectory("g*", &entries);
+    fs::current_path(before);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(Names(entries), "gamma.dpx");
+}
