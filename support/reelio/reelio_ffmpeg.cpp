@@ -1,0 +1,456 @@
+// Opening media files with libavformat. Only headers are read: no stream
+// analysis or decoding unless a demuxer leaves a stream's format unknown.
+#include "reelio_open.h"
+
+#include "reelio_timecode.h"
+#include "reelio_types.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace reelio {
+namespace {
+
+// Demuxers that may describe a file whose type the guess did not know.
+constexpr const char* kKnownDemuxers =
+    "mov,mp4,m4a,3gp,3g2,mj2,mxf,avi,matroska,webm,wav,w64,aiff,png_pipe,jpeg_pipe,tiff_pipe,"
+    "bmp_pipe,dpx_pipe,exr_pipe,image2";
+
+const char* DemuxerFor(uint32_t type) {
+    switch (type) {
+    case kRLTypeMOV:
+    case kRLTypeMP4:
+        return "mov";
+    case kRLTypeMXF:
+        return "mxf";
+    case kRLTypeAVI:
+        return "avi";
+    case kRLTypeMKV:
+        return "matroska";
+    case kRLTypeWAV:
+        return "wav";
+    case kRLTypeAIFF:
+        return "aiff";
+    case kRLTypePNG:
+        return "png_pipe";
+    case kRLTypeJPEG:
+        return "jpeg_pipe";
+    case kRLTypeTIFF:
+        return "tiff_pipe";
+    case kRLTypeBMP:
+        return "bmp_pipe";
+    case kRLTypeDPX:
+        return "dpx_pipe";
+    case kRLTypeEXR:
+        return "exr_pipe";
+    case kRLTypeTGA:
+        return "image2";
+    default:
+        return nullptr;
+    }
+}
+
+uint32_t TypeFromDemuxer(const AVFormatContext* ctx, const std::string& path) {
+    struct Entry {
+        const char* demuxer;
+        uint32_t type;
+    };
+    static const Entry kEntries[] = {
+        {"mxf", kRLTypeMXF},        {"avi", kRLTypeAVI},        {"matroska", kRLTypeMKV},
+        {"wav", kRLTypeWAV},        {"aiff", kRLTypeAIFF},      {"png_pipe", kRLTypePNG},
+        {"jpeg_pipe", kRLTypeJPEG}, {"tiff_pipe", kRLTypeTIFF}, {"bmp_pipe", kRLTypeBMP},
+        {"dpx_pipe", kRLTypeDPX},   {"exr_pipe", kRLTypeEXR},
+    };
+    const char* name = ctx->iformat->name;
+    if (std::strncmp(name, "mov", 3) == 0) {
+        const AVDictionaryEntry* brand = av_dict_get(ctx->metadata, "major_brand", nullptr, 0);
+        return brand != nullptr && std::strncmp(brand->value, "qt", 2) == 0 ? kRLTypeMOV
+                                                                            : kRLTypeMP4;
+    }
+    for (const Entry& entry : kEntries) {
+        if (std::strncmp(name, entry.demuxer, std::strlen(entry.demuxer)) == 0) {
+            return entry.type;
+        }
+    }
+    return TypeFromExtension(path);
+}
+
+struct ContextCloser {
+    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
+};
+using Context = std::unique_ptr<AVFormatContext, ContextCloser>;
+
+Context OpenContext(const std::string& url, const AVInputFormat* demuxer) {
+    AVFormatContext* ctx = avformat_alloc_context();
+    if (ctx == nullptr) {
+        return nullptr;
+    }
+    // Small probes: a header is all we read.
+    ctx->probesize = 64 * 1024;
+    ctx->max_analyze_duration = AV_TIME_BASE / 10;
+    if (demuxer == nullptr) {
+        ctx->format_whitelist = av_strdup(kKnownDemuxers);
+    }
+    AVDictionary* options = nullptr;
+    // Never follow a file's references to other files or the network.
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    // A name holding '%' is one picture, not a numbered sequence.
+    av_dict_set(&options, "pattern_type", "none", 0);
+    const int result = avformat_open_input(&ctx, url.c_str(), demuxer, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        return nullptr; // avformat_open_input frees the context on failure
+    }
+    return Context(ctx);
+}
+
+bool StreamsIncomplete(const AVFormatContext* ctx) {
+    if (ctx->nb_streams == 0 || (ctx->ctx_flags & AVFMTCTX_NOHEADER) != 0) {
+        return true;
+    }
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVCodecParameters* par = ctx->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && (par->width <= 0 || par->height <= 0)) {
+            return true;
+        }
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO &&
+            (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Turns libavformat's tag (first character least significant) around.
+uint32_t SwapTag(uint32_t tag) {
+    return ((tag & 0xFF) << 24) | ((tag & 0xFF00) << 8) | ((tag >> 8) & 0xFF00) | (tag >> 24);
+}
+
+uint32_t CompressionCode(const AVCodecParameters* par) {
+    uint32_t tag = par->codec_tag;
+    if (tag == 0) {
+        const AVCodecTag* const tables[] = {avformat_get_mov_video_tags(),
+                                            avformat_get_riff_video_tags(), nullptr};
+        tag = av_codec_get_tag(tables, par->codec_id);
+    }
+    if (tag != 0) {
+        return SwapTag(tag);
+    }
+    return FourCC(avcodec_get_name(par->codec_id)); // made up from the codec's name
+}
+
+uint16_t PictureBits(const AVCodecParameters* par) {
+    const AVPixFmtDescriptor* descriptor =
+        av_pix_fmt_desc_get(static_cast<AVPixelFormat>(par->format));
+    if (descriptor != nullptr) {
+        const int bits = av_get_bits_per_pixel(descriptor);
+        if (bits > 0) {
+            return static_cast<uint16_t>(bits);
+        }
+    }
+    if (par->bits_per_coded_sample > 0 && par->bits_per_coded_sample <= 128) {
+        return static_cast<uint16_t>(par->bits_per_coded_sample);
+    }
+    return 24;
+}
+
+uint32_t Clamp32(int64_t value) {
+    if (value < 0) {
+        return 0;
+    }
+    return value > 0xFFFFFFFELL ? 0xFFFFFFFEu : static_cast<uint32_t>(value);
+}
+
+AVRational FrameRate(const AVStream* st) {
+    AVRational rate = st->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) {
+        rate = st->r_frame_rate;
+    }
+    if (rate.num <= 0 || rate.den <= 0) {
+        // Some demuxers (MXF) leave the rate to stream analysis but count
+        // time in frames: their time base is one frame.
+        const AVRational tb = st->time_base;
+        if (tb.num <= 0 || tb.den <= 0 || tb.den > 240 * static_cast<int64_t>(tb.num)) {
+            return AVRational{0, 0};
+        }
+        rate = AVRational{tb.den, tb.num};
+    }
+    av_reduce(&rate.num, &rate.den, rate.num, rate.den, INT32_MAX);
+    return rate;
+}
+
+// Length in units of `unit` (1 / frame rate, 1 / sample rate).
+std::optional<uint32_t> StreamLength(const AVFormatContext* ctx, const AVStream* st,
+                                     AVRational unit, bool countFrames) {
+    if (countFrames && st->nb_frames > 0) {
+        return Clamp32(st->nb_frames);
+    }
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0) {
+        return Clamp32(av_rescale_q(st->duration, st->time_base, unit));
+    }
+    if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0) {
+        return Clamp32(av_rescale_q(ctx->duration, AV_TIME_BASE_Q, unit));
+    }
+    return std::nullopt;
+}
+
+void DescribeVideo(const AVFormatContext* ctx, const AVStream* st, bool discrete,
+                   StreamDescription& out) {
+    const AVCodecParameters* par = st->codecpar;
+    PictureFormat picture;
+    picture.width = par->width;
+    picture.height = par->height;
+    picture.bitCount = PictureBits(par);
+    picture.compression = CompressionCode(par);
+    const uint64_t row =
+        (static_cast<uint64_t>(par->width > 0 ? par->width : 0) * picture.bitCount + 31) / 32 * 4;
+    picture.pitch = Clamp32(static_cast<int64_t>(row));
+    picture.sizeImage = Clamp32(
+        static_cast<int64_t>(row * static_cast<uint64_t>(par->height > 0 ? par->height : 0)));
+    out.picture = picture;
+    if (discrete) {
+        // A picture file has one frame and no rate of its own.
+        out.length = 1;
+        return;
+    }
+    const AVRational rate = FrameRate(st);
+    if (rate.num > 0) {
+        out.rate = static_cast<uint32_t>(rate.num);
+        out.scale = static_cast<uint32_t>(rate.den);
+        const AVRational frame{rate.den, rate.num};
+        out.length = StreamLength(ctx, st, frame, true);
+        if (st->start_time != AV_NOPTS_VALUE && st->start_time > 0) {
+            out.start = Clamp32(av_rescale_q(st->start_time, st->time_base, frame));
+        }
+    }
+}
+
+void DescribeAudio(const AVFormatContext* ctx, const AVStream* st, StreamDescription& out) {
+    const AVCodecParameters* par = st->codecpar;
+    SoundFormat sound;
+    sound.channels = static_cast<uint16_t>(par->ch_layout.nb_channels);
+    sound.frequency = static_cast<uint32_t>(par->sample_rate > 0 ? par->sample_rate : 0);
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(par->codec_id);
+    const bool pcm = codec != nullptr && std::strncmp(codec->name, "pcm_", 4) == 0;
+    const int containerBits = av_get_bits_per_sample(par->codec_id);
+    if (pcm) {
+        sound.audioType = std::strncmp(codec->name, "pcm_f", 5) == 0 ? 3 : 1; // float or integer
+    } else {
+        const AVCodecTag* const tables[] = {avformat_get_riff_audio_tags(), nullptr};
+        const unsigned tag = av_codec_get_tag(tables, par->codec_id);
+        sound.audioType = static_cast<uint16_t>(tag != 0 ? tag : 0xFFFF);
+    }
+    if (par->bits_per_raw_sample > 0) {
+        sound.bits = static_cast<uint16_t>(par->bits_per_raw_sample);
+    } else if (pcm && containerBits > 0) {
+        sound.bits = static_cast<uint16_t>(containerBits);
+    } else {
+        sound.bits = 16; // compressed sound
+    }
+    if (pcm && containerBits > 0) {
+        sound.blockAlign = static_cast<uint16_t>(sound.channels * containerBits / 8);
+        sound.bytesPerSecond = sound.frequency * sound.blockAlign;
+    } else {
+        sound.blockAlign = static_cast<uint16_t>(
+            par->block_align > 0 ? par->block_align : sound.channels * sound.bits / 8);
+        sound.bytesPerSecond = Clamp32(par->bit_rate / 8);
+    }
+    out.sound = sound;
+    if (sound.frequency > 0) {
+        out.rate = sound.frequency;
+        out.scale = 1;
+        out.length = StreamLength(ctx, st, AVRational{1, static_cast<int>(sound.frequency)}, false);
+    }
+    if (pcm) {
+        out.sampleSize = sound.blockAlign;
+    }
+}
+
+struct TextKey {
+    const char* key; // lower case
+    int slot;
+};
+
+const TextKey kTextKeys[] = {
+    {"title", kRLMetaTitle},
+    {"material_package_name", kRLMetaTitle},
+    {"subject", 10},
+    {"category", 11},
+    {"keywords", 12},
+    {"rating", 13},
+    {"comment", kRLMetaComments},
+    {"owner", 16},
+    {"editor", 17},
+    {"author", kRLMetaAuthor},
+    {"date", 24}, // Produced
+    {"album", kRLMetaAlbum},
+    {"artist", kRLMetaArtist},
+    {"composer", kRLMetaComposer},
+    {"copyright", kRLMetaCopyright},
+    {"creation_time", 29}, // CreationData
+    {"description", kRLMetaDescription},
+    {"synopsis", kRLMetaDescription},
+    {"director", 31},
+    {"encoded_by", kRLMetaEncodedBy},
+    {"genre", kRLMetaGenre},
+    {"hostcomputer", 36},
+    {"information", 37},
+    {"make", 38},
+    {"model", 39},
+    {"original_artist", 40},
+    {"original_format", 41},
+    {"performers", 42},
+    {"producer", 43},
+    {"product_name", 44},
+    {"encoder", kRLMetaSoftware},
+    {"software", kRLMetaSoftware},
+    {"track", kRLMetaTrack},
+    {"warning", 48},
+    {"url", 49},
+    {"product_version", 59},
+    {"company_name", 60},
+    {"language", kRLMetaLanguage},
+    {"reel_name", kRLMetaReel},
+    {"reel", kRLMetaReel},
+    {"episode_id", 71},
+    {"material_package_umid", 83},
+    {"umid", 83},
+};
+
+void TakeTexts(const AVDictionary* dictionary, MediaDescription& out) {
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+        std::string key = entry->key;
+        // QuickTime metadata keys carry a reverse-domain prefix.
+        const std::size_t dot = key.rfind('.');
+        if (dot != std::string::npos && key.compare(0, 4, "com.") == 0) {
+            key.erase(0, dot + 1);
+        }
+        for (char& c : key) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (key == "language" && std::strcmp(entry->value, "und") == 0) {
+            continue;
+        }
+        for (const TextKey& known : kTextKeys) {
+            if (key == known.key) {
+                out.SetText(known.slot, entry->value);
+            }
+        }
+    }
+}
+
+// The start timecode: a "timecode" tag on the container or on any stream
+// (a QuickTime timecode track tags itself and its video).
+void TakeTimeCode(const AVFormatContext* ctx, const StreamDescription* video,
+                  MediaDescription& out) {
+    const AVDictionaryEntry* tag = av_dict_get(ctx->metadata, "timecode", nullptr, 0);
+    AVRational rate{0, 0};
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        if (tag == nullptr) {
+            tag = av_dict_get(st->metadata, "timecode", nullptr, 0);
+            if (tag != nullptr) {
+                rate = FrameRate(st);
+            }
+        }
+    }
+    if (tag == nullptr) {
+        return;
+    }
+    uint32_t fpsRate = static_cast<uint32_t>(rate.num > 0 ? rate.num : 0);
+    uint32_t fpsScale = static_cast<uint32_t>(rate.num > 0 ? rate.den : 0);
+    if (video != nullptr && video->scale != 0) {
+        fpsRate = video->rate;
+        fpsScale = video->scale;
+    }
+    StartTimeCode start;
+    if (fpsScale != 0 && TimeCodeTextToFrames(tag->value, fpsRate, fpsScale, &start)) {
+        out.SetNumber(kRLTimeCode, start.frames);
+        if (start.type != 0) {
+            out.SetNumber(kRLTimeCodeType, start.type);
+        }
+    }
+}
+
+} // namespace
+
+bool OpenWithMediaLibrary(const std::string& path, uint32_t guessedType, MediaDescription& out) {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+
+    // "file:" keeps a ':' in the name from being read as a protocol.
+    const std::string url = "file:" + path;
+    const char* demuxerName = DemuxerFor(guessedType);
+    Context ctx;
+    if (demuxerName != nullptr) {
+        ctx = OpenContext(url, av_find_input_format(demuxerName));
+    }
+    if (!ctx) {
+        ctx = OpenContext(url, nullptr);
+    }
+    if (!ctx) {
+        return false;
+    }
+    const uint32_t type =
+        guessedType != RL_UNKNOWN ? guessedType : TypeFromDemuxer(ctx.get(), path);
+    // An MXF picture descriptor gives the stored height (1088 for 1080
+    // lines); a short analysis of the first frame's header finds the real one.
+    if ((StreamsIncomplete(ctx.get()) || type == kRLTypeMXF) &&
+        avformat_find_stream_info(ctx.get(), nullptr) < 0) {
+        return false;
+    }
+    const FileTypeEntry* entry = FindFileType(type);
+    const bool discrete = entry != nullptr && (entry->flags & RL_DISCRETE) != 0;
+    MediaDescription description;
+    description.fileType = type;
+    bool usable = false;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        StreamDescription stream;
+        const AVMediaType kind = st->codecpar->codec_type;
+        if (kind == AVMEDIA_TYPE_VIDEO && (st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0 &&
+            st->codecpar->width > 0 && st->codecpar->height > 0) {
+            stream.kind = StreamKind::kVideo;
+            DescribeVideo(ctx.get(), st, discrete, stream);
+            usable = true;
+        } else if (kind == AVMEDIA_TYPE_AUDIO && st->codecpar->sample_rate > 0 &&
+                   st->codecpar->ch_layout.nb_channels > 0) {
+            stream.kind = StreamKind::kAudio;
+            DescribeAudio(ctx.get(), st, stream);
+            usable = true;
+        }
+        description.streams.push_back(stream);
+    }
+    if (!usable) {
+        return false;
+    }
+
+    TakeTexts(ctx->metadata, description);
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        TakeTexts(ctx->streams[i]->metadata, description);
+    }
+    if (entry == nullptr && ctx->iformat->long_name != nullptr) {
+        description.SetText(kRLMetaFormat, ctx->iformat->long_name);
+    }
+    const StreamDescription* video = description.FirstOf(StreamKind::kVideo);
+    TakeTimeCode(ctx.get(), video, description);
+    description.SetNumber(kRLTotalStreams, ctx->nb_streams);
+    // A movie's total length is its stream length, which readers already take
+    // when the field is absent; only sequences carry a total of their own.
+    out = std::move(description);
+    return true;
+}
+
+} // namespace reelio

@@ -1,0 +1,20 @@
+// Opening media files through the media library the build links. A build
+// without one compiles reelio_nomedia.cpp instead and can still read the
+// headers we parse ourselves.
+#ifndef KXR_REELIO_OPEN_H
+#define KXR_REELIO_OPEN_H
+
+#include "reelio_media.h"
+
+#include <cstdint>
+#include <string>
+
+namespace reelio {
+
+// Fills `out` from the file's headers, without decoding pictures where the
+// headers suffice. `guessedType` is the fast guess (RL_UNKNOWN if none).
+bool OpenWithMediaLibrary(const std::string& path, uint32_t guessedType, MediaDescription& out);
+
+} // namespace reelio
+
+#endif
