@@ -1,9 +1,9 @@
-#include "platform/diskspace.h"
+#include "platform/kxr_diskspace.h"
 
 #include <string>
 #include <sys/statvfs.h>
 
-namespace platform {
+namespace kxr::platform {
 
 bool FreeStorageMegabytes(const char* directory, uint64_t* megabytesOut) {
     if (directory == nullptr || megabytesOut == nullptr) {
@@ -29,4 +29,4 @@ bool FreeStorageMegabytes(const char* directory, uint64_t* megabytesOut) {
     return true;
 }
 
-} // namespace platform
+} // namespace kxr::platform

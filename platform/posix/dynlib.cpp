@@ -1,8 +1,8 @@
-#include "platform/dynlib.h"
+#include "platform/kxr_dynlib.h"
 
 #include <dlfcn.h>
 
-namespace platform {
+namespace kxr::platform {
 
 namespace {
 thread_local std::string lastError;
@@ -51,4 +51,4 @@ std::string SharedLibraryError() {
     return lastError;
 }
 
-} // namespace platform
+} // namespace kxr::platform

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace platform {
+namespace kxr::platform {
 
 // Loads the library with every symbol resolved now and kept private to it.
 // Null on failure; SharedLibraryError then says why.
@@ -17,6 +17,6 @@ void FreeSharedLibrary(void* lib);
 // The reason of the calling thread's last failure, or an empty text.
 std::string SharedLibraryError();
 
-} // namespace platform
+} // namespace kxr::platform
 
 #endif

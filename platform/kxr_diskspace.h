@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace kxr::platform {
 
 // Megabytes (2^20 bytes) that an unprivileged writer may still use on the
 // file system holding the directory; false when it cannot be asked.
 bool FreeStorageMegabytes(const char* directory, uint64_t* megabytesOut);
 
-} // namespace platform
+} // namespace kxr::platform
 
 #endif

@@ -1,0 +1,872 @@
+// The engine library loaded as the module loads it: by path, then every
+// function bound through the ordinal resolver.
+#include "kxr/engine.h"
+#include "kxr/rvutil.h"
+#include "platform/kxr_dynlib.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using ReloadFn = int32_t (*)(void);
+using AdvanceFn = int32_t (*)(uint32_t);
+
+struct Ordinal {
+    unsigned number;
+    size_t offset; // of its slot in EngineTable
+};
+
+#define SLOT(ord, field)                                                                           \
+    { ord, offsetof(EngineTable, field) }
+const Ordinal kOrdinals[] = {
+    SLOT(kOrdGetChannelCount, getChannelCount),
+    SLOT(kOrdGetInternalChannelCount, getInternalChannelCount),
+    SLOT(kOrdGetChannelName, getChannelName),
+    SLOT(kOrdGetChannelType, getChannelType),
+    SLOT(kOrdPlay, play),
+    SLOT(kOrdPlayAtSpeed, playAtSpeed),
+    SLOT(kOrdLoadClip, loadClip),
+    SLOT(kOrdPause, pause),
+    SLOT(kOrdSeek, seek),
+    SLOT(kOrdSeekRelative, seekRelative),
+    SLOT(kOrdStop, stop),
+    SLOT(kOrdRecord, record),
+    SLOT(kOrdRecordStop, recordStop),
+    SLOT(kOrdEject, eject),
+    SLOT(kOrdMediaCmd, mediaCmd),
+    SLOT(kOrdRefreshStatus, refreshStatus),
+    SLOT(kOrdGetSpeed, getSpeed),
+    SLOT(kOrdGetFrame, getFrame),
+    SLOT(kOrdGetCurrentClip, getCurrentClip),
+    SLOT(kOrdGetPositionText, getPositionText),
+    SLOT(kOrdGetStateText, getStateText),
+    SLOT(kOrdGetNextClip, getNextClip),
+    SLOT(kOrdGetClipInfo, getClipInfo),
+    SLOT(kOrdTimelineRewind, timelineRewind),
+    SLOT(kOrdTimelineNext, timelineNext),
+    SLOT(kOrdGetLastChangeXferMs, getLastChangeXferMs),
+    SLOT(kOrdGetLastChangeMs, getLastChangeMs),
+    SLOT(kOrdGetSetting, getSetting),
+    SLOT(kOrdGetMode, getMode),
+    SLOT(kOrdSetMode, setMode),
+    SLOT(kOrdGetTcType, getTcType),
+    SLOT(kOrdGetChannelMasks, getChannelMasks),
+    SLOT(kOrdGetAudioInput, getAudioInput),
+    SLOT(kOrdGetAudioInLevel, getAudioInLevel),
+    SLOT(kOrdGetAudioOutput, getAudioOutput),
+    SLOT(kOrdGetAudioOutLevel, getAudioOutLevel),
+    SLOT(kOrdGetVideoInput, getVideoInput),
+    SLOT(kOrdGetVideoOutput, getVideoOutput),
+    SLOT(kOrdGetSetupA, getSetupA),
+    SLOT(kOrdGetVideoLevelA, getVideoLevelA),
+    SLOT(kOrdGetHueA, getHueA),
+    SLOT(kOrdGetChromaA, getChromaA),
+    SLOT(kOrdGetSetupB, getSetupB),
+    SLOT(kOrdGetVideoLevelB, getVideoLevelB),
+    SLOT(kOrdGetHueB, getHueB),
+    SLOT(kOrdGetChromaB, getChromaB),
+    SLOT(kOrdGetReference, getReference),
+    SLOT(kOrdGetErrorLogMs, getErrorLogMs),
+    SLOT(kOrdSetErrorLog, setErrorLog),
+    SLOT(kOrdErrorLogCount, errorLogCount),
+    SLOT(kOrdErrorLogLength, errorLogLength),
+    SLOT(kOrdErrorLogRead, errorLogRead),
+    SLOT(kOrdGetStorageFree, getStorageFree),
+    SLOT(kOrdGetRevisionText, getRevisionText),
+    SLOT(kOrdGetMediaRevisionText, getMediaRevisionText),
+    SLOT(kOrdGetSystemText, getSystemText),
+    SLOT(kOrdFreeText, freeText),
+};
+#undef SLOT
+
+constexpr uint32_t kDeterministicClockValue = 900001;
+
+bool RunQuietly(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Width and height from a JPEG's start-of-frame segment; false when there is none.
+bool JpegSize(const std::string& bytes, int* width, int* height) {
+    if (bytes.size() < 4 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xD8) {
+        return false;
+    }
+    size_t i = 2;
+    while (i + 9 < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) != 0xFF) {
+            return false;
+        }
+        const unsigned marker = static_cast<unsigned char>(bytes[i + 1]);
+        const size_t length = (static_cast<unsigned char>(bytes[i + 2]) << 8) |
+                              static_cast<unsigned char>(bytes[i + 3]);
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            *height = (static_cast<unsigned char>(bytes[i + 5]) << 8) |
+                      static_cast<unsigned char>(bytes[i + 6]);
+            *width = (static_cast<unsigned char>(bytes[i + 7]) << 8) |
+                     static_cast<unsigned char>(bytes[i + 8]);
+            return true;
+        }
+        i += 2 + length;
+    }
+    return false;
+}
+
+class Engine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        lib_ = platform::LoadSharedLibrary(KXR_ENGINE_LIBRARY);
+        ASSERT_NE(lib_, nullptr) << platform::SharedLibraryError();
+        resolve_ = reinterpret_cast<EngineProcByOrdinalFn>(
+            platform::SharedLibrarySymbol(lib_, KXR_ENGINE_RESOLVER_NAME));
+        reload_ =
+            reinterpret_cast<ReloadFn>(platform::SharedLibrarySymbol(lib_, "kxrEngineReload"));
+        advance_ = reinterpret_cast<AdvanceFn>(
+            platform::SharedLibrarySymbol(lib_, "kxrEngineAdvanceClock"));
+        ASSERT_NE(resolve_, nullptr);
+        ASSERT_NE(reload_, nullptr);
+        ASSERT_NE(advance_, nullptr);
+        for (const Ordinal& o : kOrdinals) {
+            void* fn = resolve_(o.number);
+            std::memcpy(reinterpret_cast<char*>(&table_) + o.offset, &fn, sizeof fn);
+        }
+
+        root_ = fs::temp_directory_path() /
+                ("kxrengine_test_" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "rec");
+        fs::create_directories(root_ / "other");
+        fs::create_directories(root_ / "logs");
+        const std::string rec = (root_ / "rec").string();
+        // 2 s at 25 frames: 50 frames; a 3-frame DPX sequence; a file that is not media.
+        ASSERT_TRUE(RunQuietly("ffmpeg -y -v error -f lavfi -i testsrc=size=320x240:rate=25 -t 2 "
+                               "-c:v mjpeg -q:v 5 " +
+                               rec + "/ramp.mov"));
+        ASSERT_TRUE(
+            RunQuietly("ffmpeg -y -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 3 "
+                       "-start_number 1 " +
+                       rec + "/seq%04d.dpx"));
+        ASSERT_TRUE(RunQuietly("ffmpeg -y -v error -f lavfi -i testsrc=size=160x120:rate=25 -t 1 "
+                               "-c:v mjpeg " +
+                               (root_ / "other" / "ext.mov").string()));
+        fs::copy_file(rec + "/ramp.mov", rec + "/longclipname_a.mov");
+        fs::copy_file(rec + "/ramp.mov", rec + "/longclipname_b.mov");
+        std::ofstream(rec + "/notes.txt") << "not media";
+
+        config_ = (root_ / "engine.toml").string();
+        std::ofstream cfg(config_);
+        cfg << "[KXR.Internal0]\nDir = \"" << rec << "\"\n\n"
+            << "[KXR.Engine]\nChannels = 2\nInternalChannels = 1\nDeterministic = 1\n"
+            << "LogDir = \"" << (root_ / "logs").string() << "\"\n\n"
+            << "[KXR.Engine.Channel0]\nName = \"Play A\"\nTcType = 8\nSignalFormat = 0x1380B21D\n"
+            << "Compression = 0x8000\nBitDepth = 8\nContainer = 0x4000\nConnectorVariant = 1\n\n"
+            << "[KXR.Engine.Channel1]\nName = \"Rec B\"\nTcType = 2\nMode = 1\nType = 2\n\n"
+            << "[KXR.Engine.Clips]\nExt = \"" << (root_ / "other" / "ext.mov").string() << "\"\n"
+            << "Missing = \"" << (root_ / "other" / "gone.mov").string() << "\"\n";
+    }
+
+    static void TearDownTestSuite() {
+        rvCFGOpen((root_ / "absent.toml").string().c_str());
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    void SetUp() override {
+        ASSERT_EQ(rvCFGOpen(config_.c_str()), 0);
+        ASSERT_EQ(reload_(), 0);
+        e_ = table_;
+    }
+
+    static MediaCmd Record(uint32_t cmd, int32_t channel) {
+        MediaCmd r;
+        std::memset(&r, 0, sizeof r);
+        r.structId = static_cast<uint32_t>(kMediaCmdStructId);
+        r.size = kMediaCmdStandardSize;
+        r.channel = channel;
+        r.cmd = cmd;
+        r.speed = 0x7FFFFFFF;
+        r.videoChannels = r.audioChannels = r.infoChannels = 0xFFFFFFFFu;
+        r.position = r.start = r.end = -1;
+        return r;
+    }
+
+    static MediaCmd Value(uint32_t cmd, int32_t code, int32_t channel) {
+        MediaCmd r = Record(cmd, channel);
+        r.cmdAlt = code;
+        r.flags = MCF_CMDALT;
+        return r;
+    }
+
+    std::string State(int32_t ch) {
+        char text[kEngineShortTextSize] = {};
+        e_.getStateText(ch, text);
+        return text;
+    }
+
+    std::string PositionText(int32_t ch) {
+        char text[kEngineShortTextSize] = {};
+        e_.getPositionText(ch, text);
+        return text;
+    }
+
+    std::string CurrentClip(int32_t ch) {
+        char text[kEngineShortTextSize] = {};
+        e_.getCurrentClip(ch, text);
+        return text;
+    }
+
+    uint32_t ErrorCount() {
+        uint32_t count = 0;
+        e_.errorLogCount(&count);
+        return count;
+    }
+
+    // The newest message: code and text.
+    std::pair<int32_t, std::string> LastError() {
+        uint32_t index = ErrorCount() - 1;
+        uint32_t length = 0;
+        e_.errorLogLength(&index, &length);
+        std::string text(length + 1, '\0');
+        int32_t code = 0;
+        uint16_t t[7] = {};
+        e_.errorLogRead(&index, &code, text.data(), &t[0], &t[1], &t[2], &t[3], &t[4], &t[5],
+                        &t[6]);
+        text.resize(length);
+        return {code, text};
+    }
+
+    std::vector<std::string> ClipNames(int32_t ch) {
+        std::vector<std::string> names;
+        char name[kEngineClipNameSize] = "        ";
+        for (e_.getNextClip(ch, name); name[0] != '\0' && names.size() < 100;
+             e_.getNextClip(ch, name)) {
+            names.emplace_back(name);
+        }
+        return names;
+    }
+
+    static void* lib_;
+    static EngineProcByOrdinalFn resolve_;
+    static ReloadFn reload_;
+    static AdvanceFn advance_;
+    static EngineTable table_;
+    static fs::path root_;
+    static std::string config_;
+    EngineTable e_{};
+};
+
+void* Engine::lib_ = nullptr;
+EngineProcByOrdinalFn Engine::resolve_ = nullptr;
+ReloadFn Engine::reload_ = nullptr;
+AdvanceFn Engine::advance_ = nullptr;
+EngineTable Engine::table_{};
+fs::path Engine::root_;
+std::string Engine::config_;
+
+TEST_F(Engine, ResolverKnowsEveryOrdinalAndNoOther) {
+    for (const Ordinal& o : kOrdinals) {
+        EXPECT_NE(resolve_(o.number), nullptr) << "ordinal " << o.number;
+    }
+    for (unsigned unknown : {0u, 1u, 11u, 12u, 79u, 127u, 129u, 1000u}) {
+        EXPECT_EQ(resolve_(unknown), nullptr) << "ordinal " << unknown;
+    }
+    // Only the resolver and the hooks are visible by name.
+    EXPECT_EQ(platform::SharedLibrarySymbol(lib_, "EnginePlay"), nullptr);
+}
+
+TEST_F(Engine, ConfiguredChannelsAndDefaultsWithoutConfiguration) {
+    EXPECT_EQ(e_.getChannelCount(), 2u);
+    EXPECT_EQ(e_.getInternalChannelCount(), 1u);
+    char name[kEngineNameSize];
+    e_.getChannelName(1, name);
+    EXPECT_STREQ(name, "Rec B");
+    EXPECT_EQ(e_.getChannelType(1), 2);
+    EXPECT_EQ(e_.getMode(1), 1);
+    EXPECT_EQ(e_.getTcType(1), 2u);
+
+    ASSERT_EQ(rvCFGOpen((root_ / "absent.toml").string().c_str()), 0);
+    reload_();
+    EXPECT_EQ(e_.getChannelCount(), 4u);
+    for (int32_t ch = 0; ch < 4; ++ch) {
+        e_.getChannelName(ch, name);
+        EXPECT_EQ(std::string(name), "Channel " + std::to_string(ch + 1));
+        EXPECT_EQ(e_.getTcType(ch), 8u);
+        EXPECT_EQ(State(ch), "Stopped");
+    }
+    // The real clock: a test cannot move it.
+    EXPECT_EQ(advance_(1000), -1);
+}
+
+TEST_F(Engine, TransportFollowsTheClock) {
+    ASSERT_EQ(e_.loadClip(0, "ramp", 0), 0);
+    struct Step {
+        const char* what;
+        int32_t (*act)(const EngineTable&);
+        uint32_t advanceMs;
+        const char* state;
+        int32_t frame;
+        int32_t speed;
+        const char* position;
+    };
+    const Step steps[] = {
+        {"cued", [](const EngineTable&) { return 0; }, 500, "Cued", 0, 0, "00:00:00:00"},
+        {"play", [](const EngineTable& t) { return t.play(0); }, 1000, "Playing", 25, 65520,
+         "00:00:01:00"},
+        {"pause", [](const EngineTable& t) { return t.pause(0); }, 1000, "Paused", 25, 0,
+         "00:00:01:00"},
+        {"seek", [](const EngineTable& t) { return t.seek(0, 10); }, 0, "Paused", 10, 0,
+         "00:00:00:10"},
+        {"seek +5", [](const EngineTable& t) { return t.seekRelative(0, 5); }, 0, "Paused", 15, 0,
+         "00:00:00:15"},
+        {"reverse", [](const EngineTable& t) { return t.playAtSpeed(0, -65520, 0xFFFFFFFFu); }, 200,
+         "Reverse", 10, -65520, "00:00:00:10"},
+        {"shuttle x2", [](const EngineTable& t) { return t.playAtSpeed(0, 131040, 0xFFFFFFFFu); },
+         400, "Shuttle", 30, 131040, "00:00:01:05"},
+        {"half speed", [](const EngineTable& t) { return t.playAtSpeed(0, 32760, 0xFFFFFFFFu); },
+         400, "Shuttle", 35, 32760, "00:00:01:10"},
+        {"stop", [](const EngineTable& t) { return t.stop(0); }, 1000, "Stopped", 35, 0,
+         "00:00:01:10"},
+        {"play to the end", [](const EngineTable& t) { return t.play(0); }, 5000, "Stopped", 49, 0,
+         "00:00:01:24"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        ASSERT_EQ(s.act(e_), 0);
+        ASSERT_EQ(advance_(s.advanceMs), 0);
+        EXPECT_EQ(State(0), s.state);
+        EXPECT_EQ(e_.getFrame(0), s.frame);
+        EXPECT_EQ(e_.getSpeed(0), s.speed);
+        EXPECT_EQ(PositionText(0), s.position);
+        EXPECT_EQ(CurrentClip(0), "ramp");
+    }
+    EXPECT_EQ(ErrorCount(), 0u);
+}
+
+TEST_F(Engine, ChangeStampsMoveOnChangesOnly) {
+    const uint32_t first = e_.getLastChangeMs(0, 0xFFFFFFFFu, 0);
+    advance_(100);
+    EXPECT_EQ(e_.getLastChangeMs(0, 0xFFFFFFFFu, 0), first);
+    ASSERT_EQ(e_.loadClip(0, "seq", 0), 0);
+    const uint32_t loaded = e_.getLastChangeMs(0, 0xFFFFFFFFu, 0);
+    EXPECT_EQ(loaded, first + 100);
+    ASSERT_EQ(e_.play(0), 0);
+    advance_(40);
+    EXPECT_EQ(e_.getLastChangeMs(0, 0xFFFFFFFFu, 0), loaded);
+    // Running off the 3-frame clip stops the channel: a change at that moment.
+    advance_(500);
+    EXPECT_EQ(State(0), "Stopped");
+    EXPECT_EQ(e_.getFrame(0), 2);
+    EXPECT_EQ(e_.getLastChangeMs(0, 0xFFFFFFFFu, 0), loaded + 540);
+    EXPECT_EQ(e_.getLastChangeMs(1, 0xFFFFFFFFu, 0), first);
+}
+
+TEST_F(Engine, FailedOperationsAreLogged) {
+    struct Case {
+        const char* what;
+        int32_t (*act)(const EngineTable&);
+        int32_t code;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"unknown clip", [](const EngineTable& t) { return t.loadClip(0, "nosuch", 0); }, 1,
+         "nosuch"},
+        {"seek past the end",
+         [](const EngineTable& t) {
+             t.loadClip(0, "ramp", 0);
+             return t.seek(0, 50);
+         },
+         2, "outside"},
+        {"seek before the start", [](const EngineTable& t) { return t.seekRelative(0, -1000); }, 2,
+         "outside"},
+        {"no such channel", [](const EngineTable& t) { return t.play(7); }, 3, "channel 7"},
+        {"not recording", [](const EngineTable& t) { return t.recordStop(0, "", 0xFFFFFFFFu); }, 11,
+         "not recording"},
+        {"play when ejected",
+         [](const EngineTable& t) {
+             t.eject(1);
+             return t.play(1);
+         },
+         6, "ejected"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const uint32_t before = ErrorCount();
+        EXPECT_EQ(c.act(e_), -1);
+        ASSERT_EQ(ErrorCount(), before + 1);
+        const auto [code, text] = LastError();
+        EXPECT_EQ(code, c.code);
+        EXPECT_NE(text.find(c.words), std::string::npos) << text;
+    }
+    EXPECT_EQ(State(1), "Ejected");
+    EXPECT_EQ(e_.getFrame(0), 0); // the failed seeks left the position alone
+    // Queries about a channel that does not exist answer neutrally and log nothing.
+    const uint32_t before = ErrorCount();
+    EXPECT_EQ(e_.getFrame(9), 0);
+    EXPECT_EQ(State(9), "");
+    EXPECT_EQ(e_.getAudioInLevel(9), 0xFFFFFFFFu);
+    EXPECT_EQ(ErrorCount(), before);
+}
+
+TEST_F(Engine, ErrorLogReadsClearsStopsAndSaves) {
+    EXPECT_EQ(ErrorCount(), 0u);
+    const uint32_t stamp = e_.getErrorLogMs();
+    advance_(10);
+    e_.loadClip(0, "one", 0);
+    e_.loadClip(0, "two", 0);
+    ASSERT_EQ(ErrorCount(), 2u);
+    EXPECT_EQ(e_.getErrorLogMs(), stamp + 10);
+
+    uint32_t index = 0;
+    uint32_t length = 0;
+    ASSERT_EQ(e_.errorLogLength(&index, &length), 0);
+    std::string text(length + 1, '\0');
+    int32_t code = 0;
+    uint16_t y = 0, a = 0, b = 0, h = 99, m = 99, s = 99, f = 99;
+    ASSERT_EQ(e_.errorLogRead(&index, &code, text.data(), &y, &a, &b, &h, &m, &s, &f), 0);
+    EXPECT_EQ(index, 1u); // moved on to the next message
+    EXPECT_EQ(std::strlen(text.c_str()), length);
+    EXPECT_NE(text.find("\"one\""), std::string::npos);
+    EXPECT_GE(y, 2024);
+    EXPECT_TRUE(a >= 1 && a <= 12 && b >= 1 && b <= 31);
+    EXPECT_TRUE(h < 24 && m < 60 && s < 61 && f < 100);
+    index = 2;
+    EXPECT_NE(e_.errorLogLength(&index, &length), 0);
+    EXPECT_EQ(length, 0u);
+
+    // Save by ordinal, then by value code, which names the file.
+    ASSERT_EQ(e_.setErrorLog(ENGINE_ERRORLOG_SAVE), 0);
+    MediaCmd r = Value(kCmdSetValue, kValueErrorLogSave, 0);
+    r.position = 4;
+    ASSERT_EQ(e_.mediaCmd(0, &r), 0);
+    const std::string saved(r.text);
+    EXPECT_EQ(fs::path(saved).parent_path(), root_ / "logs");
+    const std::string contents = ReadAll(saved);
+    EXPECT_NE(contents.find("two"), std::string::npos);
+    EXPECT_EQ(contents.rfind("Index,Code,Time,Message", 0), 0u);
+
+    EXPECT_EQ(e_.setErrorLog(ENGINE_ERRORLOG_STOP), 0);
+    e_.loadClip(0, "three", 0);
+    EXPECT_EQ(ErrorCount(), 2u);
+    EXPECT_EQ(e_.setErrorLog(ENGINE_ERRORLOG_START), 0);
+    EXPECT_EQ(e_.setErrorLog(ENGINE_ERRORLOG_CLEAR), 0);
+    EXPECT_EQ(ErrorCount(), 0u);
+}
+
+TEST_F(Engine, ClipListNamesAndLengths) {
+    const std::vector<std::string> expected = {"Ext",      "Missing", "longclip",
+                                               "longcli1", "ramp",    "seq"};
+    EXPECT_EQ(ClipNames(0), expected);
+    char empty[kEngineClipNameSize] = {};
+    e_.getNextClip(0, empty);
+    EXPECT_STREQ(empty, "Ext");
+
+    struct Case {
+        const char* name;
+        int32_t out;
+        std::string fileTail;
+    };
+    const Case cases[] = {
+        {"Ext", 25, "ext.mov"},
+        {"Missing", 250, "gone.mov"}, // unreadable: 10 seconds at 25 frames
+        {"ramp", 50, "ramp.mov"},
+        {"seq", 3, "seq*.dpx"},
+        {"longcli1", 50, "longclipname_b.mov"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int32_t in = -5;
+        int32_t out = -5;
+        uint32_t x1 = 0, x2 = 0, x3 = 0;
+        char file[kEngineNameSize] = {};
+        ASSERT_EQ(e_.getClipInfo(0, c.name, &in, &out, &x1, &x2, &x3, file), 0);
+        EXPECT_EQ(in, 0);
+        EXPECT_EQ(out, c.out);
+        const std::string path(file);
+        ASSERT_GE(path.size(), c.fileTail.size());
+        EXPECT_EQ(path.substr(path.size() - c.fileTail.size()), c.fileTail);
+    }
+    // The unreadable clip follows the channel's rate: 30 frames a second on channel 1.
+    int32_t in = 0;
+    int32_t out = 0;
+    ASSERT_EQ(e_.getClipInfo(1, "Missing", &in, &out, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(out, 300);
+}
+
+TEST_F(Engine, TimelineLaysClipsEndToEnd) {
+    ASSERT_EQ(e_.timelineRewind(0), 0);
+    std::vector<int32_t> positions;
+    int32_t expectedPosition = 0;
+    for (int guard = 0; guard < 20; ++guard) {
+        int32_t position = -1, in = -1, out = -1;
+        uint32_t video = 0, audio = 0, x1 = 0, x2 = 0;
+        char file[kEngineNameSize] = {};
+        const uint32_t rc =
+            e_.timelineNext(0, &position, &in, &out, &video, &audio, &x1, &x2, file, 0);
+        if (rc == 0xFFFFFFFFu) {
+            EXPECT_EQ(out, -1);
+            break;
+        }
+        EXPECT_EQ(rc, positions.size());
+        EXPECT_EQ(position, expectedPosition);
+        EXPECT_EQ(in, 0);
+        EXPECT_GT(out, 0);
+        EXPECT_EQ(video, 1u);
+        positions.push_back(position);
+        expectedPosition += out - in;
+    }
+    EXPECT_EQ(positions, (std::vector<int32_t>{0, 25, 275, 325, 375, 425}));
+
+    // Without a loaded clip the channel runs over the timeline.
+    ASSERT_EQ(e_.seek(0, 427), 0);
+    EXPECT_EQ(CurrentClip(0), "seq");
+    ASSERT_EQ(e_.seek(0, 24), 0);
+    EXPECT_EQ(CurrentClip(0), "Ext");
+    EXPECT_EQ(e_.seek(0, 428), -1);
+}
+
+TEST_F(Engine, ValueCodes) {
+    struct Case {
+        int32_t code;
+        int32_t channel;
+        int32_t position;
+    };
+    const Case cases[] = {
+        {kValueVideoChannels, 0, 1}, {kValueAudioChannels, 0, 8}, {kValueInfoChannels, 0, 1},
+        {kValueTcType, 0, 8},        {kValueTcType, 1, 2},        {kValueTcType, 5, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        MediaCmd r = Value(kCmdGetValue, c.code, -1);
+        r.position = 0;
+        e_.mediaCmd(c.channel, &r);
+        EXPECT_EQ(r.position, c.position);
+    }
+
+    MediaCmd entry = Value(kCmdGetValue, kValueTimelineEntry, 0);
+    entry.flags |= MCF_POSITION_ABS | MCF_CHANNELS;
+    entry.position = 380;
+    ASSERT_EQ(e_.mediaCmd(0, &entry), 0);
+    EXPECT_EQ(entry.position, 375);
+    EXPECT_EQ(entry.start, 0);
+    EXPECT_EQ(entry.end, 50);
+    EXPECT_STREQ(entry.text, "ramp");
+    EXPECT_EQ(entry.text[8], '\0');
+    EXPECT_EQ(fs::path(entry.text + 9).filename(), "ramp.mov");
+
+    MediaCmd info = Value(kCmdGetValue, kValueClipInfo, 0);
+    std::memcpy(info.text, "seq", 3);
+    ASSERT_EQ(e_.mediaCmd(0, &info), 0);
+    EXPECT_EQ(info.position, 425);
+    EXPECT_EQ(info.start, 0);
+    EXPECT_EQ(info.end, 3);
+    EXPECT_EQ(fs::path(info.text + 9).filename(), "seq*.dpx");
+
+    MediaCmd unknown = Value(kCmdGetValue, kValueClipInfo, 0);
+    std::memcpy(unknown.text, "ABCDEFGHIJ", 10); // a long name is cut at 8
+    EXPECT_EQ(e_.mediaCmd(0, &unknown), -1);
+    EXPECT_EQ(unknown.position, -1);
+    EXPECT_EQ(unknown.start, -1);
+    EXPECT_EQ(unknown.end, -1);
+    EXPECT_NE(LastError().second.find("ABCDEFGH\""), std::string::npos);
+
+    MediaCmd odd = Value(kCmdGetValue, 4242, 0);
+    EXPECT_EQ(e_.mediaCmd(0, &odd), -1);
+    EXPECT_EQ(LastError().first, 5);
+
+    for (int32_t code : {1, 8, 93, 95, 10000, 10100, 1000000, 1000007}) {
+        MediaCmd q = Value(kCmdValueSupported, code, 0);
+        e_.mediaCmd(0, &q);
+        EXPECT_EQ(q.position, 1) << code;
+    }
+    MediaCmd q = Value(kCmdValueSupported, 4242, 0);
+    e_.mediaCmd(0, &q);
+    EXPECT_EQ(q.position, 0);
+}
+
+TEST_F(Engine, GetStateDescribesTheChannel) {
+    MediaCmd play = Record(kCmdPlay, 0);
+    play.flags = MCF_TEXT | MCF_POSITION_ABS | MCF_LOOP;
+    std::memcpy(play.text, "ramp", 4);
+    play.position = 45;
+    ASSERT_EQ(e_.mediaCmd(0, &play), 0);
+    advance_(400); // 10 frames: wraps past the end to frame 5
+
+    MediaCmd state = Record(kCmdGetState, 0);
+    state.flags = 0x12570;
+    ASSERT_EQ(e_.mediaCmd(0, &state), 0);
+    EXPECT_EQ(state.position, 5);
+    EXPECT_EQ(state.speed, 65520);
+    EXPECT_EQ(state.start, 0);
+    EXPECT_EQ(state.end, 50);
+    EXPECT_EQ(state.cmdAlt, kCmdPlay);
+    EXPECT_STREQ(state.text, "ramp");
+    EXPECT_EQ(fs::path(state.text + 9).filename(), "ramp.mov");
+    EXPECT_EQ(State(0), "Playing");
+
+    MediaCmd stop = Record(kCmdStop, 0);
+    ASSERT_EQ(e_.mediaCmd(0, &stop), 0);
+    state = Record(kCmdGetState, 0);
+    e_.mediaCmd(0, &state);
+    EXPECT_EQ(state.cmdAlt, kCmdStop);
+    EXPECT_EQ(state.speed, 0);
+
+    // A command that does not exist leaves a sane record and a message.
+    MediaCmd bad = Record(99, 0);
+    EXPECT_EQ(e_.mediaCmd(0, &bad), -1);
+    EXPECT_EQ(bad.cmd, 99u);
+    EXPECT_EQ(bad.size, static_cast<uint32_t>(kMediaCmdStandardSize));
+    EXPECT_EQ(LastError().first, 4);
+}
+
+TEST_F(Engine, RecordingMakesAClip) {
+    const uint32_t xfer = e_.getLastChangeXferMs(1);
+    ASSERT_EQ(e_.record(1), 0);
+    EXPECT_EQ(State(1), "Recording");
+    EXPECT_GT(e_.getAudioInLevel(1), 0u);
+    advance_(2000);
+    EXPECT_EQ(e_.getFrame(1), 60); // channel 1 runs at 30 frames
+    ASSERT_EQ(e_.recordStop(1, "=take1", 0xFFFFFFFFu), 0);
+    EXPECT_EQ(State(1), "Stopped");
+    EXPECT_EQ(CurrentClip(1), "take1");
+    EXPECT_EQ(e_.getLastChangeXferMs(1), xfer + 2000);
+    const auto names = ClipNames(1);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.back(), "take1");
+    int32_t in = 0, out = 0;
+    ASSERT_EQ(e_.getClipInfo(1, "take1", &in, &out, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(out, 60);
+    // Recorded on channel 1 only.
+    EXPECT_EQ(ClipNames(0).size() + 1, names.size());
+}
+
+TEST_F(Engine, PiconsAreMadeBesideTheMedia) {
+    struct Case {
+        const char* what;
+        const char* clip;
+        int32_t position; // -1: by name
+        const char* picon;
+    };
+    const Case cases[] = {
+        {"movie by name", "ramp", -1, "ramp.picon.jpg"},
+        {"sequence by name", "seq", -1, "seq.picon.jpg"},
+        {"sequence by timeline position", "", 426, "seq.picon.jpg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MediaCmd r = Value(kCmdGetValue, kValuePicon, 0);
+        if (c.position < 0) {
+            r.flags = 0x12000;
+            std::memcpy(r.text, c.clip, std::strlen(c.clip));
+        } else {
+            r.flags = 0x10040;
+            r.position = c.position;
+        }
+        ASSERT_EQ(e_.mediaCmd(0, &r), 0);
+        EXPECT_NE(r.position, -1);
+        const fs::path picon(r.text);
+        EXPECT_EQ(picon, root_ / "rec" / c.picon);
+        const std::string jpeg = ReadAll(picon);
+        int width = 0;
+        int height = 0;
+        ASSERT_TRUE(JpegSize(jpeg, &width, &height));
+        EXPECT_EQ(width, std::string(c.picon) == "seq.picon.jpg" ? 64 : 160);
+        EXPECT_GT(height, 0);
+    }
+    // The thumbnail is not a clip of its own.
+    EXPECT_EQ(ClipNames(0).size(), 6u);
+
+    // Special names: the module draws its own picture, named at offset 85.
+    MediaCmd special = Value(kCmdGetValue, kValuePicon, 0);
+    special.flags = 0x12000;
+    std::memcpy(special.text, "::Black", 7);
+    std::strcpy(special.text + 9, "img\\black.picon.jpg");
+    ASSERT_EQ(e_.mediaCmd(0, &special), 0);
+    EXPECT_EQ(special.text[0], '\0');
+    EXPECT_STREQ(special.text + 9, "img\\black.picon.jpg");
+
+    MediaCmd missing = Value(kCmdGetValue, kValuePicon, 0);
+    missing.flags = 0x12000;
+    std::memcpy(missing.text, "Missing", 7);
+    EXPECT_EQ(e_.mediaCmd(0, &missing), -1);
+    EXPECT_EQ(missing.position, -1);
+}
+
+TEST_F(Engine, PreviewIsAJpegWithinTheRecord) {
+    ASSERT_EQ(e_.loadClip(0, "ramp", 0), 0);
+    ASSERT_EQ(e_.seek(0, 30), 0);
+    for (uint32_t room : {200000u, static_cast<uint32_t>(kMediaCmdTextSize)}) {
+        SCOPED_TRACE(room);
+        const size_t total = kMediaCmdTextOffset + room;
+        std::vector<unsigned char> block(total + 64, 0xEE);
+        MediaCmd head = Record(kCmdError, 0);
+        head.flags = MCF_PREVIEW;
+        head.size = static_cast<uint32_t>(total);
+        std::memcpy(block.data(), &head, kMediaCmdTextOffset);
+        auto* r = reinterpret_cast<MediaCmd*>(block.data());
+        e_.mediaCmd(0, r);
+        ASSERT_GT(r->size, static_cast<uint32_t>(kMediaCmdTextOffset));
+        ASSERT_LE(r->size, total);
+        const std::string jpeg(reinterpret_cast<char*>(block.data()) + kMediaCmdTextOffset,
+                               r->size - kMediaCmdTextOffset);
+        int width = 0;
+        int height = 0;
+        ASSERT_TRUE(JpegSize(jpeg, &width, &height));
+        EXPECT_LE(width, 320);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[jpeg.size() - 2]), 0xFF);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[jpeg.size() - 1]), 0xD9);
+        for (size_t i = total; i < block.size(); ++i) {
+            ASSERT_EQ(block[i], 0xEE) << "written past the record at " << i;
+        }
+    }
+    // Nothing under the head: the size says that nothing was written.
+    ASSERT_EQ(e_.eject(0), 0);
+    MediaCmd none = Record(kCmdError, 0);
+    none.flags = MCF_PREVIEW;
+    e_.mediaCmd(0, &none);
+    EXPECT_EQ(none.size, static_cast<uint32_t>(kMediaCmdTextOffset));
+}
+
+TEST_F(Engine, LargeRecordGetsAFrameThatFits) {
+    ASSERT_EQ(e_.loadClip(0, "ramp", 0), 0);
+    const uint32_t stated = kMediaCmdStandardSize + 5096;
+    std::vector<unsigned char> block(stated + 32, 0xEE);
+    MediaCmd head = Value(kCmdGetValue, kValueLargeRecord, 0);
+    head.size = stated;
+    std::memcpy(block.data(), &head, sizeof head);
+    auto* r = reinterpret_cast<MediaCmd*>(block.data());
+    ASSERT_EQ(e_.mediaCmd(0, r), 0);
+    EXPECT_GT(r->start, 0);
+    EXPECT_GT(r->end, 0);
+    EXPECT_EQ(r->position, r->start * r->end * 3);
+    EXPECT_LE(r->size, stated);
+    EXPECT_NEAR(static_cast<double>(r->start) / r->end, 320.0 / 240.0, 0.1);
+    for (size_t i = stated; i < block.size(); ++i) {
+        ASSERT_EQ(block[i], 0xEE);
+    }
+}
+
+TEST_F(Engine, EventLogFileListsTransportEvents) {
+    e_.loadClip(0, "ramp", 0);
+    e_.play(0);
+    advance_(100);
+    e_.stop(0);
+    MediaCmd r = Value(kCmdGetValue, kValueEventLog, 0);
+    ASSERT_EQ(e_.mediaCmd(0, &r), 0);
+    EXPECT_EQ(r.position, 3);
+    const std::string csv = ReadAll(r.text);
+    EXPECT_EQ(csv.rfind("Time,Ms,Channel,Event,Clip,Position,Speed\r\n", 0), 0u);
+    EXPECT_NE(csv.find(",0,Load,\"ramp\",0,0"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",100,0,Stop,\"ramp\",2,0"), std::string::npos) << csv;
+}
+
+TEST_F(Engine, CardSettingsLevelsAndTexts) {
+    struct Case {
+        uint32_t code;
+        uint32_t channel0;
+        uint32_t channel1;
+    };
+    const Case cases[] = {
+        {900, 0x1380B21Du, 0x11A04219u},
+        {731, 0x8000u, 0x20000u},
+        {722, 8u, 10u},
+        {727, 0x4000u, 0x2u},
+        {744, 1u, 0u},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(e_.getSetting(0, c.code, 0, 0), c.channel0) << c.code;
+        EXPECT_EQ(e_.getSetting(1, c.code, 0, 0), c.channel1) << c.code;
+    }
+    EXPECT_EQ(e_.getSetting(0, 123, 0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(LastError().first, 8);
+
+    EXPECT_EQ(e_.getSetupA(0), 0xFFFFFFFFu); // digital input: first set absent
+    EXPECT_EQ(e_.getVideoLevelB(0), 0x10000u);
+    EXPECT_EQ(e_.getVideoInput(0), 0x100u);
+    EXPECT_EQ(e_.getAudioInput(0), 512u);
+    EXPECT_NE(e_.getReference(0), 0u);
+    EXPECT_EQ(e_.getAudioOutLevel(0), 0u);
+    e_.play(0);
+    EXPECT_GT(e_.getAudioOutLevel(0), 0u);
+
+    uint32_t video = 1, audio = 3, info = 0;
+    ASSERT_EQ(e_.getChannelMasks(0, &video, &audio, &info), 0);
+    EXPECT_EQ(video, 1u);
+    EXPECT_EQ(audio, 0xFFu);
+    EXPECT_EQ(info, 1u);
+    EXPECT_GT(e_.getStorageFree(0), 0u);
+
+    char* texts[] = {e_.getRevisionText(), e_.getMediaRevisionText(), e_.getSystemText(0)};
+    for (char* t : texts) {
+        ASSERT_NE(t, nullptr);
+        EXPECT_GT(std::strlen(t), 0u);
+        e_.freeText(t);
+    }
+    e_.freeText(nullptr);
+}
+
+TEST_F(Engine, DeterministicClockThroughMediaCmd) {
+    MediaCmd now = Value(kCmdGetValue, kDeterministicClockValue, 0);
+    ASSERT_EQ(e_.mediaCmd(0, &now), 0);
+    const int32_t start = now.position;
+    e_.loadClip(0, "ramp", 0);
+    e_.play(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(e_.getFrame(0), 0); // real time does not count
+
+    MediaCmd step = Value(kCmdSetValue, kDeterministicClockValue, 0);
+    step.position = 400;
+    ASSERT_EQ(e_.mediaCmd(0, &step), 0);
+    EXPECT_EQ(step.position, start + 400);
+    EXPECT_EQ(e_.getFrame(0), 10);
+    step.position = -1;
+    EXPECT_EQ(e_.mediaCmd(0, &step), -1);
+}
+
+TEST_F(Engine, ManyThreadsSeeOneConsistentChannel) {
+    ASSERT_EQ(e_.loadClip(0, "ramp", 0), 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([this, t] {
+            for (int i = 0; i < 200; ++i) {
+                if (t == 0) {
+                    e_.play(0);
+                    advance_(1);
+                    e_.pause(0);
+                } else {
+                    const int32_t frame = e_.getFrame(0);
+                    EXPECT_TRUE(frame >= 0 && frame < 50);
+                    char text[kEngineShortTextSize];
+                    e_.getStateText(0, text);
+                    MediaCmd r = Record(kCmdGetState, 0);
+                    e_.mediaCmd(0, &r);
+                }
+            }
+        });
+    }
+    for (auto& th : threads) {
+        th.join();
+    }
+    EXPECT_EQ(State(0), "Paused");
+    EXPECT_EQ(ErrorCount(), 0u);
+}
+
+} // namespace
