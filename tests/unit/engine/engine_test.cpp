@@ -133,14 +133,14 @@ bool JpegSize(const std::string& bytes, int* width, int* height) {
 class Engine : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        lib_ = platform::LoadSharedLibrary(KXR_ENGINE_LIBRARY);
-        ASSERT_NE(lib_, nullptr) << platform::SharedLibraryError();
+        lib_ = kxr::platform::LoadSharedLibrary(KXR_ENGINE_LIBRARY);
+        ASSERT_NE(lib_, nullptr) << kxr::platform::SharedLibraryError();
         resolve_ = reinterpret_cast<EngineProcByOrdinalFn>(
-            platform::SharedLibrarySymbol(lib_, KXR_ENGINE_RESOLVER_NAME));
+            kxr::platform::SharedLibrarySymbol(lib_, KXR_ENGINE_RESOLVER_NAME));
         reload_ =
-            reinterpret_cast<ReloadFn>(platform::SharedLibrarySymbol(lib_, "kxrEngineReload"));
+            reinterpret_cast<ReloadFn>(kxr::platform::SharedLibrarySymbol(lib_, "kxrEngineReload"));
         advance_ = reinterpret_cast<AdvanceFn>(
-            platform::SharedLibrarySymbol(lib_, "kxrEngineAdvanceClock"));
+            kxr::platform::SharedLibrarySymbol(lib_, "kxrEngineAdvanceClock"));
         ASSERT_NE(resolve_, nullptr);
         ASSERT_NE(reload_, nullptr);
         ASSERT_NE(advance_, nullptr);
@@ -290,7 +290,7 @@ TEST_F(Engine, ResolverKnowsEveryOrdinalAndNoOther) {
         EXPECT_EQ(resolve_(unknown), nullptr) << "ordinal " << unknown;
     }
     // Only the resolver and the hooks are visible by name.
-    EXPECT_EQ(platform::SharedLibrarySymbol(lib_, "EnginePlay"), nullptr);
+    EXPECT_EQ(kxr::platform::SharedLibrarySymbol(lib_, "EnginePlay"), nullptr);
 }
 
 TEST_F(Engine, ConfiguredChannelsAndDefaultsWithoutConfiguration) {
