@@ -36,9 +36,13 @@ RVUTIL_EXPORT RVHANDLE rvOSCreateThread(void* security, uint32_t stackSize, RVTh
                                         void* argument, uint32_t flags, uint32_t* threadIdOut,
                                         const char* name);
 /* Gives up the caller's claim on the thread, which keeps running. The handle
- * still answers rvOSGetExitCodeThread afterwards, also once the thread ended. */
+ * still answers rvOSGetExitCodeThread afterwards, also once the thread ended;
+ * the codes of the 16384 most recently ended closed threads are kept, so a
+ * thread-per-connection server does not grow without bound. */
 RVUTIL_EXPORT int32_t rvOSCloseThread(RVHANDLE thread, const char* name);
-/* Ends the calling thread (one made by rvOSCreateThread) with the code. */
+/* Ends the calling thread (one made by rvOSCreateThread) with the code. On
+ * POSIX the stack unwinds: destructors run, and a catch (...) on the way must
+ * rethrow. */
 RVUTIL_EXPORT void rvOSExitThread(uint32_t code);
 /* Returns 1 and the code (RV_STILL_ACTIVE while the thread runs), or 0 for a
  * handle that never named a thread. */
