@@ -13,8 +13,9 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 
+# The demo host on http://127.0.0.1:8080/ until Ctrl-C.
 run: build
-	@echo "There is nothing to run yet: the host application arrives with the web server."
+	build/default/host/kxr-host --config build/default/host/demo.toml
 
 test: build
 	ctest --preset default -j $(JOBS)

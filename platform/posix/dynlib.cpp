@@ -41,6 +41,11 @@ void* SharedLibrarySymbol(void* lib, const char* name) {
     return symbol;
 }
 
+void* SharedLibraryOrdinal(void* /*lib*/, unsigned ordinal) {
+    lastError = "no entry by ordinal " + std::to_string(ordinal) + " on this platform";
+    return nullptr;
+}
+
 void FreeSharedLibrary(void* lib) {
     if (lib != nullptr && dlclose(lib) != 0) {
         Remember();

@@ -14,14 +14,25 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         root_ = std::filesystem::temp_directory_path() /
                 (std::string("kxrplat_") + info->test_suite_name() + "_" + info->name());
+        MakeRemovable();
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
     }
     void TearDown() override {
+        MakeRemovable();
         std::error_code ignored;
-        std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(root_, ignored);
+    }
+    // Tests take permissions away; some systems refuse to delete a
+    // read-only file, others to enter a directory without search permission.
+    void MakeRemovable() const {
+        namespace fs = std::filesystem;
+        std::error_code ignored;
+        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        for (auto it = fs::recursive_directory_iterator(root_, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored))
+            fs::permissions(it->path(), fs::perms::owner_all,
+                            fs::perm_options::add | fs::perm_options::nofollow, ignored);
     }
     std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
     void WriteFile(const std::string& relative, const std::string& contents) const {

@@ -1,0 +1,29 @@
+// The parsed form of one request, made by the router for the dispatcher and
+// dropped when the request is answered.
+#ifndef KXR_API_HTTP_REQUEST_H
+#define KXR_API_HTTP_REQUEST_H
+
+#include <cstdint>
+#include <string>
+
+namespace kxr {
+
+class CHttpRequest {
+public:
+    CHttpRequest() = default;
+    virtual ~CHttpRequest();
+
+    // The text after the first "?" of path.
+    std::string query;
+    // Copies of query for the clip answers and the file answer, which read
+    // their own.
+    std::string clipQuery;
+    std::string fileQuery;
+    // Without its leading slash, query included.
+    std::string path;
+    uint8_t parsed = 0;
+};
+
+} // namespace kxr
+
+#endif

@@ -1,0 +1,229 @@
+#include "httpd/connection.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "httpd/file_conditions.h"
+#include "httpd/listener.h"
+#include "httpd/request_reader.h"
+#include "httpd/response_head.h"
+#include "httpd/static_file.h"
+#include "platform/kxr_socket.h"
+
+namespace kxr::httpd {
+
+namespace {
+
+std::atomic<int32_t (*)(ConnectionRecord*)> routeHook{nullptr};
+std::atomic<int32_t (*)(char*)> checkVirtualHook{nullptr};
+
+constexpr uint32_t kRequestWaitMs = 2000;
+constexpr char kWebEdit[] = "/webedit/v1/";
+constexpr char kOptionsHeaders[] =
+    "Allow: GET,HEAD\r\nPublic: OPTIONS,GET,HEAD\r\nAccess-Control-Allow-Origin: *\r\n"
+    "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
+    "Access-Control-Allow-Headers: X-PINGOTHER, Content-Type\r\nConnection: close\r\n";
+// The whole request, body included, must fit the receive buffer with its
+// terminator.
+constexpr int64_t kRequestLimit = static_cast<int64_t>(kRecvBufferSize) - 1;
+
+// The working storage of one request, on the heap: connection threads run on
+// small stacks.
+struct RequestWork {
+    char send[kSendBufferSize];
+    char line[kRequestLineSize];
+    char path[kPathBufferSize];
+    char virtualCopy[kVirtualCheckSize];
+};
+
+void SetAccessText(ConnectionRecord* record, const char* path) {
+    const std::string address = platform::Ipv4Format(record->clientAddr);
+    const int port = platform::NetToHost16(record->clientPort);
+    if (path != nullptr)
+        std::snprintf(record->accessText, kAccessTextSize, "\"%s:%d\" %s", address.c_str(), port,
+                      path);
+    else
+        std::snprintf(record->accessText, kAccessTextSize, "\"%s:%d\"", address.c_str(), port);
+}
+
+void AppendAccessText(ConnectionRecord* record, const char* text) {
+    const size_t used = strnlen(record->accessText, kAccessTextSize - 1);
+    std::snprintf(record->accessText + used, kAccessTextSize - used, "%s", text);
+}
+
+bool StartsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+int32_t Route(ConnectionRecord* record) {
+    const auto route = routeHook.load();
+    return route != nullptr ? route(record) : 0;
+}
+
+enum class BodyResult { Routed, TooLarge };
+
+// Gathers a POST body behind the head in the receive buffer.
+BodyResult ReadPostBody(ConnectionRecord* record) {
+    char* buffer = record->recvBuffer;
+    int64_t count = record->recvCount < 0 ? 0 : record->recvCount;
+    if (count > kRequestLimit)
+        count = kRequestLimit;
+    buffer[count] = '\0';
+    const char* headEnd = std::strstr(buffer, "\r\n\r\n");
+    if (headEnd == nullptr)
+        return BodyResult::Routed;
+    const char* field = std::strstr(buffer, "Content-Length:");
+    if (field == nullptr)
+        field = std::strstr(buffer, "content-length:");
+    if (field == nullptr)
+        return BodyResult::Routed;
+    int64_t length = 0;
+    if (!ReadDecimal(field + 15, &length) || length <= 0)
+        return BodyResult::Routed;
+    const int64_t bodyStart = headEnd + 4 - buffer;
+    if (length > kRequestLimit - bodyStart)
+        return BodyResult::TooLarge;
+    const int64_t total = bodyStart + length;
+    while (count < total && count < kRequestLimit) {
+        const int64_t want = total - count;
+        const int64_t n =
+            platform::SocketReceive(record->socket, buffer + count, static_cast<size_t>(want));
+        if (n <= 0)
+            break;
+        count += n;
+    }
+    record->recvCount = count;
+    buffer[count] = '\0';
+    return BodyResult::Routed;
+}
+
+// Lets the module turn a decoded path into a local one.
+void CheckVirtual(RequestWork* work) {
+    const auto check = checkVirtualHook.load();
+    if (check == nullptr)
+        return;
+    const char* decoded = work->path + 2;
+    const size_t length = std::strlen(decoded);
+    // A path that does not fit the copy is not below any root.
+    if (length >= kVirtualCheckSize)
+        return;
+    std::memcpy(work->virtualCopy, decoded, length + 1);
+    if (check(work->virtualCopy) == 0)
+        return;
+    work->virtualCopy[kVirtualCheckSize - 1] = '\0';
+    size_t copied = std::strlen(work->virtualCopy);
+    if (copied > 1 &&
+        (work->virtualCopy[copied - 1] == '\\' || work->virtualCopy[copied - 1] == '/'))
+        work->virtualCopy[--copied] = '\0';
+    std::memcpy(work->path, work->virtualCopy, copied + 1);
+}
+
+void Decode(RequestWork* work, const char* target) {
+    work->path[0] = '.';
+    work->path[1] = '/';
+    DecodeRequestPath(target, work->path + 2, kPathBufferSize - 2);
+}
+
+void ServeRequest(ConnectionRecord* record, RequestWork* work) {
+    ResetResponse(record);
+    int32_t headOnly = 1;
+    platform::SocketSetReceiveTimeout(record->socket, kRequestWaitMs);
+    const int32_t n = ReadRequestLine(record, work->line, kRequestLineSize);
+    const char* line = work->line;
+    if (n < 0)
+        work->line[0] = '\0';
+
+    if (n >= 4 && StartsWith(line, "GET ")) {
+        if (Route(record) > 0)
+            return;
+        Decode(work, line + 4);
+        CheckVirtual(work);
+        headOnly = 0;
+    } else if (n >= 5 && StartsWith(line, "HEAD ")) {
+        Decode(work, line + 5);
+    } else if (n >= 8 && StartsWith(line, "OPTIONS ")) {
+        SendOptionsReply(record);
+        return;
+    } else if (n >= 5 && StartsWith(line, "POST ")) {
+        if (ReadPostBody(record) == BodyResult::TooLarge) {
+            SetAccessText(record, nullptr);
+            SetStatus(record, 413);
+            BuildResponseHead(record, 0, work->send, kSendBufferSize);
+            return;
+        }
+        if (Route(record) > 0)
+            return;
+        Decode(work, line + 5);
+        CheckVirtual(work);
+        headOnly = 0;
+    } else if (((n >= 4 && StartsWith(line, "PUT ")) || (n >= 6 && StartsWith(line, "PATCH ")) ||
+                (n >= 7 && StartsWith(line, "DELETE "))) &&
+               std::strstr(line, kWebEdit) != nullptr) {
+        Route(record);
+        return;
+    } else {
+        // Not ours to answer: the connection is simply closed.
+        SetAccessText(record, nullptr);
+        record->logDescriptor = line;
+        return;
+    }
+
+    if (work->path[2] == '\0' && work->path[0] == '.' && work->path[1] == '/') {
+        SetAccessText(record, nullptr);
+        SetStatus(record, 400);
+        BuildResponseHead(record, headOnly, work->send, kSendBufferSize);
+        return;
+    }
+    SetAccessText(record, std::strlen(work->path) >= 2 ? work->path + 2 : "");
+    if (HasParentSegment(work->path)) {
+        AppendAccessText(record, " ;");
+        SetStatus(record, 403);
+        BuildResponseHead(record, headOnly, work->send, kSendBufferSize);
+        return;
+    }
+    ServeFile(record, headOnly, work->path, kPathBufferSize);
+}
+
+} // namespace
+
+void SetRequestHooks(const RequestHooks& hooks) {
+    routeHook.store(hooks.route);
+    checkVirtualHook.store(hooks.checkVirtual);
+}
+
+RequestHooks GetRequestHooks() {
+    return RequestHooks{routeHook.load(), checkVirtualHook.load()};
+}
+
+void SendOptionsReply(ConnectionRecord* record) {
+    SetAccessText(record, nullptr);
+    record->logDescriptor = "OPTIONS";
+    SetStatus(record, 200);
+    AddResponseHeaders(record, kOptionsHeaders);
+    char buffer[kSendBufferSize];
+    const int32_t length = BuildResponseHead(record, 1, buffer, sizeof buffer);
+    if (length > 0)
+        SendAll(record, buffer, static_cast<size_t>(length));
+}
+
+uint32_t ConnectionThreadMain(void* argument) {
+    auto* record = static_cast<ConnectionRecord*>(argument);
+    if (record == nullptr)
+        return 0;
+    record->readPos = 0;
+    record->recvCount = 0;
+    try {
+        auto work = std::make_unique<RequestWork>();
+        ServeRequest(record, work.get());
+    } catch (const std::exception&) {
+        // Out of memory or a hook that threw: the connection still closes.
+    }
+    CloseConnection(record);
+    return 0;
+}
+
+} // namespace kxr::httpd

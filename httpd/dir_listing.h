@@ -1,0 +1,26 @@
+// Generated directory indexes.
+#ifndef KXR_HTTPD_DIR_LISTING_H
+#define KXR_HTTPD_DIR_LISTING_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "httpd/connection_record.h"
+
+namespace kxr::httpd {
+
+// Answers with the index of the directory at path, or 404 when listings are
+// off or path is no directory. path may lose a trailing "/".
+void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity);
+
+// The names of a directory, read at once, "." and ".." included.
+struct DirectoryList;
+inline constexpr size_t kDirectoryPathMax = 127;
+DirectoryList* OpenDirectory(const char* path);
+// The next name, or null after the last.
+const char* NextDirectoryEntry(DirectoryList* list);
+void CloseDirectory(DirectoryList* list);
+
+} // namespace kxr::httpd
+
+#endif

@@ -1,0 +1,40 @@
+// The listening socket, its accept loop and the closing of a connection.
+#ifndef KXR_HTTPD_LISTENER_H
+#define KXR_HTTPD_LISTENER_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "httpd/connection_record.h"
+
+namespace kxr::httpd {
+
+// Stack of each connection thread: small stacks are cached by the thread
+// library and keep a connection cheap to start.
+inline constexpr uint32_t kConnectionThreadStack = 256 * 1024;
+
+// Serves until *running or the listening flag turns 0 or the listening socket
+// is closed. 0 after an orderly stop, -1 when it could not start. A port below
+// 1000 that cannot be bound is retried once at port + 1000; port 0 takes any
+// free port.
+int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_t>* running);
+
+// Closes the listening socket if one is open; a thread blocked in accept on it
+// returns at once.
+void CloseListenSocket();
+// Clears the listening flag; the accept loop ends at its next pass.
+void StopListening();
+// The port the listener is bound to, 0 while none is open.
+uint16_t ListeningPort();
+
+// Shuts the sending side, drains the client for up to 500 ms, closes the
+// socket and releases the record.
+void CloseConnection(ConnectionRecord* record);
+
+// Sends every byte on the record's socket; false when a send fails or sends
+// nothing (the client is gone).
+bool SendAll(ConnectionRecord* record, const void* data, size_t count);
+
+} // namespace kxr::httpd
+
+#endif

@@ -1,0 +1,221 @@
+#include "httpd/static_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "httpd/dir_listing.h"
+#include "httpd/file_conditions.h"
+#include "httpd/listener.h"
+#include "httpd/request_reader.h"
+#include "httpd/response_head.h"
+#include "httpd/server_settings.h"
+#include "kxr/rvutil.h"
+#include "platform/kxr_file.h"
+#include "platform/kxr_time.h"
+
+namespace kxr::httpd {
+
+namespace {
+
+// The working storage of one answer, on the heap: connection threads run on
+// small stacks.
+struct FileWork {
+    char send[kSendBufferSize];
+    char fullPath[kFullPathSize];
+    char headerText[kHeaderTextSize];
+    char line[kRequestLineSize];
+    RequestConditions conditions;
+    FilePlan plan;
+};
+
+// Closes the file however the answer ends.
+struct OpenFile {
+    platform::FileHandle handle = platform::kInvalidFile;
+    ~OpenFile() {
+        if (handle != platform::kInvalidFile)
+            platform::FileClose(handle);
+    }
+};
+
+void AppendAccess(ConnectionRecord* record, const char* text) {
+    const size_t used = strnlen(record->accessText, kAccessTextSize - 1);
+    std::snprintf(record->accessText + used, kAccessTextSize - used, "%s", text);
+}
+
+void AnswerError(ConnectionRecord* record, int32_t headOnly, int32_t code, char* buffer) {
+    SetStatus(record, code);
+    BuildResponseHead(record, headOnly, buffer, kSendBufferSize);
+}
+
+bool EndsWith(const char* text, const char* suffix) {
+    const size_t a = std::strlen(text);
+    const size_t b = std::strlen(suffix);
+    return a >= b && std::strcmp(text + a - b, suffix) == 0;
+}
+
+// Appends text to a buffer of the given capacity; false when it does not fit
+// (the buffer is then left as it was).
+bool AppendWhole(char* buffer, size_t capacity, const char* text) {
+    const size_t used = strnlen(buffer, capacity);
+    const size_t length = std::strlen(text);
+    if (used + length >= capacity)
+        return false;
+    std::memcpy(buffer + used, text, length + 1);
+    return true;
+}
+
+void StreamBody(ConnectionRecord* record, platform::FileHandle file, char* buffer,
+                size_t headLength, int64_t length) {
+    if (length >= 1) {
+        size_t first = kSendBufferSize - headLength;
+        if (static_cast<int64_t>(first) > length)
+            first = static_cast<size_t>(length);
+        int64_t got = platform::FileRead(file, buffer + headLength, first);
+        if (got < 0)
+            got = 0;
+        if (!SendAll(record, buffer, headLength + static_cast<size_t>(got)))
+            return;
+        int64_t remaining = length - got;
+        if (got == 0)
+            return;
+        while (remaining > 0) {
+            const size_t want = remaining < static_cast<int64_t>(kSendBufferSize)
+                                    ? static_cast<size_t>(remaining)
+                                    : kSendBufferSize;
+            got = platform::FileRead(file, buffer, want);
+            if (got <= 0)
+                return;
+            if (!SendAll(record, buffer, static_cast<size_t>(got)))
+                return;
+            remaining -= got;
+        }
+        return;
+    }
+    // No length known: everything from the current position to the end.
+    int64_t got = platform::FileRead(file, buffer + headLength, kSendBufferSize - headLength);
+    if (got < 0)
+        got = 0;
+    if (!SendAll(record, buffer, headLength + static_cast<size_t>(got)) || got == 0)
+        return;
+    for (;;) {
+        got = platform::FileRead(file, buffer, kSendBufferSize);
+        if (got <= 0 || !SendAll(record, buffer, static_cast<size_t>(got)))
+            return;
+    }
+}
+
+} // namespace
+
+void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity) {
+    if (path == nullptr || capacity < 4)
+        return;
+    auto work = std::make_unique<FileWork>();
+    char* buffer = work->send;
+    const ServerSettings& s = GetServerSettings();
+
+    // The root document, and the old short name of the index.
+    if (std::strcmp(path, ".//") == 0)
+        AppendWhole(path, capacity, "index.html");
+    else if (std::strlen(path) >= 3 && std::strcmp(path + 3, "index.htm") == 0)
+        AppendWhole(path, capacity, "l");
+
+    // Relative to the current directory when the path is found there, else
+    // below the document root. A path too long for the buffer is not found.
+    char* full = work->fullPath;
+    full[0] = '\0';
+    bool fits;
+    if (rvOSFileExists(path) != 0) {
+        fits = std::strlen(path) < kFullPathSize;
+        if (fits)
+            std::memcpy(full, path, std::strlen(path) + 1);
+    } else {
+        const char* tail = std::strlen(path) >= 2 ? path + 2 : "";
+        const int n = std::snprintf(full, kFullPathSize, "%s%s", s.documentRoot, tail);
+        fits = n >= 0 && static_cast<size_t>(n) < kFullPathSize;
+    }
+    platform::FileStatus status;
+    if (!fits || !platform::QueryFileStatus(full, &status)) {
+        AnswerError(record, headOnly, 404, buffer);
+        return;
+    }
+    if (status.kind != platform::FileKind::Regular &&
+        status.kind != platform::FileKind::Directory) {
+        AppendAccess(record, " ;");
+        AnswerError(record, headOnly, 403, buffer);
+        return;
+    }
+
+    OpenFile file;
+    bool statusKnown = true;
+    if (status.kind == platform::FileKind::Regular) {
+        file.handle =
+            platform::FileOpen(full, platform::kFileRead, platform::FileDisposition::OpenExisting);
+    } else {
+        char* text = work->headerText;
+        std::snprintf(text, kHeaderTextSize, "%s", path);
+        if (!EndsWith(text, "/")) {
+            AppendWhole(text, kHeaderTextSize, "/");
+            SetStatus(record, 301);
+            std::snprintf(record->extraHeaders, kExtraHeadersSize, "Location: %s\r\n",
+                          std::strlen(text) >= 2 ? text + 2 : "");
+            BuildResponseHead(record, headOnly, buffer, kSendBufferSize);
+            return;
+        }
+        // The default document, looked up as the request names it.
+        if (AppendWhole(text, kHeaderTextSize, s.defaultDocument))
+            file.handle = platform::FileOpen(text, platform::kFileRead,
+                                             platform::FileDisposition::OpenExisting);
+        if (file.handle != platform::kInvalidFile) {
+            AppendAccess(record, "[");
+            AppendAccess(record, s.defaultDocument);
+            AppendAccess(record, "]");
+            AppendWhole(path, capacity, s.defaultDocument);
+            statusKnown = platform::QueryFileStatus(path, &status);
+        }
+    }
+    AppendAccess(record, " ;");
+    if (file.handle == platform::kInvalidFile) {
+        ServeDirectoryListing(record, headOnly, path, capacity);
+        return;
+    }
+
+    RequestConditions& conditions = work->conditions;
+    ResetConditions(&conditions);
+    for (;;) {
+        const int32_t n = ReadRequestLine(record, work->line, kRequestLineSize);
+        if (n <= 0)
+            break;
+        ParseConditionLine(work->line, &conditions);
+    }
+
+    SetContentTypeFromPath(record, full);
+    SetStatus(record, 200);
+    char date[64];
+    const char* lastModified = nullptr;
+    if (statusKnown &&
+        FormatHttpDate(platform::UnixFromFileTime(status.lastWriteTime), date, sizeof date) != 0)
+        lastModified = date;
+    const int64_t size = platform::FileSeek(file.handle, 0, platform::SeekOrigin::End);
+    FilePlan& plan = work->plan;
+    PlanFileAnswer(conditions, size < 0 ? 0 : size, lastModified, &plan);
+    SetStatus(record, plan.status);
+    if (plan.length >= 1 || plan.rangeFlag > 0)
+        platform::FileSeek(file.handle, plan.start, platform::SeekOrigin::Begin);
+
+    if (plan.rangeFlag == -1) {
+        BuildResponseHead(record, headOnly, buffer, kSendBufferSize);
+        return;
+    }
+    AddResponseHeaders(record, plan.headerText);
+    const int32_t headLength = BuildResponseHead(record, headOnly, buffer, kSendBufferSize);
+    if (headLength <= 0)
+        return;
+    if (headOnly != 0 || plan.status == 304) {
+        SendAll(record, buffer, static_cast<size_t>(headLength));
+        return;
+    }
+    StreamBody(record, file.handle, buffer, static_cast<size_t>(headLength), plan.length);
+}
+
+} // namespace kxr::httpd

@@ -1,0 +1,188 @@
+#include "module/lifecycle.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+#include "httpd/connection.h"
+#include "httpd/listener.h"
+#include "httpd/server_settings.h"
+#include "module/check_virtual.h"
+#include "module/router.h"
+#include "platform/kxr_socket.h"
+
+namespace kxr {
+
+namespace {
+
+constexpr uint32_t kStillActive = 259;
+constexpr uint32_t kStartSettleMs = 100;
+constexpr uint32_t kQuitSettleMs = 125;
+constexpr uint32_t kQuitPollMs = 250;
+constexpr int kQuitPollLimit = 20;
+
+// Read by the listener, cleared by kxrQuit.
+std::atomic<int32_t> listenerRunning{1};
+RVHANDLE listenerThread = nullptr;
+uint32_t listenerThreadId = 0;
+char rootCandidate[kRootCandidateSize];
+
+void WinsockExitHook() {
+    platform::SocketCleanup();
+}
+
+uint32_t ListenerThreadMain(void* argument) {
+    try {
+        const httpd::ServerSettings& settings = httpd::GetServerSettings();
+        httpd::RunServer(settings.interface, static_cast<uint16_t>(settings.port),
+                         static_cast<const std::atomic<int32_t>*>(argument));
+    } catch (...) {
+        // The thread ends as after any other stop of the server.
+    }
+    return 0;
+}
+
+int32_t RouteConnection(ConnectionRecord* record) {
+    return kxr::kxrHttpdRequest(record);
+}
+
+int32_t CheckVirtualPath(char* path) {
+    return kxr::kxrCheckVirtual(path);
+}
+
+void CopyText(char (&target)[kRootCandidateSize], const char* text) {
+    std::snprintf(target, sizeof target, "%s", text);
+}
+
+} // namespace
+
+void Warn(const char* text) {
+    ErrFmtOut(RV_ERR_WARNING, 0, 0, "WARNING(kHTTPD2): %s\n", text);
+}
+
+RVHANDLE ListenerThreadHandle() {
+    return listenerThread;
+}
+
+int32_t kxrInit(void* /*reserved*/) {
+    ModuleSectionCreate();
+    // Runs when the module is unloaded; each kxrInit registers it again.
+    if (std::atexit(WinsockExitHook) != 0) {
+        std::fputs("Critical: Exit function not set\n", stderr);
+        return 1;
+    }
+    return 0;
+}
+
+int64_t kxrOpen(uint32_t /*reserved*/) {
+    return -1;
+}
+
+int32_t kxrClose(void* /*reserved*/) {
+    return 0;
+}
+
+int32_t kxrCmd(void* /*reserved1*/, void* /*reserved2*/) {
+    return 0;
+}
+
+int32_t kxrConfigure(uint32_t /*reserved1*/, void* /*reserved2*/) {
+    return 0;
+}
+
+uint32_t ReadConfiguredPort() {
+    uint32_t port = 0;
+    if (rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, "HTTPPort", &port, 0) != 0) {
+        port = kDefaultHttpPort;
+        rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, "HTTPPort", &port, 1);
+    }
+    return port;
+}
+
+void ReadRootCandidate(char (&candidate)[kRootCandidateSize]) {
+    CopyText(candidate, kDefaultRoot);
+    if (!rvOSFileExists(candidate) && rvOSFileExists(kFallbackRoot)) {
+        CopyText(candidate, kFallbackRoot);
+    }
+    uint32_t size = kRootCandidateSize;
+    if (rvCFGValueString(RV_CFG_ROOT, kNetServerKey, "HTTPPath", candidate, &size, 0) != 0) {
+        size = kRootCandidateSize;
+        rvCFGValueString(RV_CFG_ROOT, kHttpDirsKey, "Path", candidate, &size, 0);
+    }
+    candidate[kRootCandidateSize - 1] = '\0';
+}
+
+// The configured default document ("HTTPDefName", "DefaultFile") is not
+// handed on: the server always serves "index.html" as its default document.
+int32_t kxrStart() {
+    if (listenerThread != nullptr) {
+        uint32_t code = kStillActive;
+        if (rvOSGetExitCodeThread(listenerThread, &code, "httpd-check") == 1 &&
+            code == kStillActive) {
+            Warn("HTTP server is already running");
+        }
+        return 0;
+    }
+    try {
+        httpd::ResetServerSettings();
+        const uint32_t port = ReadConfiguredPort();
+        ReadRootCandidate(rootCandidate);
+
+        char portText[16];
+        std::snprintf(portText, sizeof portText, "%i", static_cast<int32_t>(port));
+        const char* const argv[] = {"-p", portText, "-r", rootCandidate};
+        httpd::ParseServerOptions(4, argv);
+        httpd::OpenServerLog(httpd::GetServerSettings().logFileName);
+
+        httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
+        listenerRunning.store(1);
+        listenerThread = rvOSCreateThread(nullptr, 0, &ListenerThreadMain, &listenerRunning, 0,
+                                          &listenerThreadId, "kxrHttpd2::kxrListenThread");
+        rvOSCloseThread(listenerThread, "kxrHTTPD2::listener");
+        rvOSSleep(kStartSettleMs);
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+uint32_t kxrQuit() {
+    httpd::CloseListenSocket();
+    httpd::StopListening();
+    listenerRunning.store(0);
+    rvOSSleep(kQuitSettleMs);
+
+    // Without a thread there is nothing to wait for.
+    uint32_t code = listenerThread != nullptr ? kStillActive : 0;
+    int polls = 0;
+    while (code == kStillActive) {
+        if (rvOSGetExitCodeThread(listenerThread, &code, "httpd-check") == 1) {
+            Warn("Waiting for HTTP server thread to exit");
+        } else {
+            // A handle that stopped answering counts against the same limit.
+            code = kStillActive;
+        }
+        if (++polls > kQuitPollLimit) {
+            return kQuitTimedOut;
+        }
+        rvOSSleep(kQuitPollMs);
+    }
+    ModuleSectionDelete();
+    listenerThreadId = 0;
+    listenerThread = nullptr;
+    return 0;
+}
+
+int32_t httpdSetMediaCmd(uint32_t /*reserved*/, MediaCmdHandlerFn handler) {
+    SetMediaCmdHandler(handler);
+    return 0;
+}
+
+int32_t kxrHttpdCallback(HttpCallbackFn callback) {
+    SetHttpCallback(callback);
+    return 0;
+}
+
+} // namespace kxr

@@ -1,0 +1,181 @@
+#include "module/router.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "api/http_request.h"
+#include "httpd/listener.h"
+#include "kxr/rvutil.h"
+#include "module/module_state.h"
+
+namespace kxr {
+
+namespace {
+
+constexpr int32_t kNotHandled = -1;
+
+bool Contains(const char* text, const char* marker) {
+    return std::strstr(text, marker) != nullptr;
+}
+
+// The request text from its sixth character on, so that the method and the
+// slash never count; empty for a shorter text.
+const char* AfterMethod(const char* text) {
+    return std::strlen(text) >= 5 ? text + 5 : "";
+}
+
+bool AnswerStartsWith(const char* answer, int32_t length, char c) {
+    return answer != nullptr && length > 0 && answer[0] == c;
+}
+
+constexpr const char* kTypeJson = "Content-Type: application/json\r\n";
+constexpr const char* kTypeXml = "Content-Type: application/xml; charset=uft-8\r\n";
+
+struct ExtensionType {
+    const char* marker;
+    const char* line;
+};
+
+// Tested in this order; the first marker found decides.
+constexpr ExtensionType kExtensionTypes[] = {
+    {".gif", "Content-Type: image/gif\r\n"},   {".bmp", "Content-Type: image/bmp\r\n"},
+    {".png", "Content-Type: image/png\r\n"},   {".jpg", "Content-Type: image/jpeg\r\n"},
+    {".jpeg", "Content-Type: image/jpeg\r\n"}, {"&mpreview", "Content-Type: image/jpeg\r\n"},
+    {".tif", "Content-Type: image/tiff\r\n"},  {".pdf", "Content-Type: application/pdf\r\n"},
+    {".css", "Content-Type: text/css\r\n"},    {".ico", "Content-Type: image/x-icon\r\n"},
+    {".htm", "Content-Type: text/html\r\n"},
+};
+
+} // namespace
+
+Route SelectRoute(const char* text, bool callbackRegistered) {
+    if (!callbackRegistered) {
+        return Route::Dispatcher;
+    }
+    if (Contains(text, "/vorn?request") || Contains(text, "/tarvikcmd?")) {
+        return Route::Relay;
+    }
+    if (Contains(text, "/config?") || Contains(text, "/options?") ||
+        Contains(text, "/descriptors?")) {
+        return Route::Config;
+    }
+    if (Contains(text, "/webrtc")) {
+        return Route::WebRtc;
+    }
+    if (Contains(text, "/monitor/")) {
+        return Route::Monitor;
+    }
+    return Route::Dispatcher;
+}
+
+const char* RouterContentType(Route route, const char* text, const char* answer, int32_t length) {
+    switch (route) {
+    case Route::Relay:
+        return AnswerStartsWith(answer, length, '{') || AnswerStartsWith(answer, length, '[')
+                   ? kTypeJson
+                   : kTypeXml;
+    case Route::WebRtc:
+        return AnswerStartsWith(answer, length, '<') ? "Content-Type: text/html\r\n" : "";
+    case Route::Monitor:
+        return "Content-Type: application/octet-stream\r\n"
+               "Access-Control-Allow-Origin: *\r\n";
+    case Route::Config:
+    case Route::Dispatcher:
+        break;
+    }
+    const char* target = AfterMethod(text);
+    if (Contains(text, "/KXRXML") || Contains(target, ".xml") ||
+        AnswerStartsWith(answer, length, '<')) {
+        return kTypeXml;
+    }
+    for (const ExtensionType& type : kExtensionTypes) {
+        if (Contains(target, type.marker)) {
+            return type.line;
+        }
+    }
+    return "Content-Type: text/plain\r\n";
+}
+
+size_t BuildRouterHead(char (&head)[kRouterHeadSize], Route route, const char* text,
+                       const char* answer, int32_t length) {
+    int n = std::snprintf(head, sizeof head,
+                          "HTTP/1.1 200 OK\r\nConnection: close\r\nCache-Control: "
+                          "no-cache\r\nContent-Length:%d\r\nServer: TarvikWebServer/7.0\r\n",
+                          length);
+    size_t used = n > 0 ? static_cast<size_t>(n) : 0;
+    if (used >= sizeof head) {
+        used = sizeof head - 1;
+    }
+    n = std::snprintf(head + used, sizeof head - used, "%s\r\n",
+                      RouterContentType(route, text, answer, length));
+    used += n > 0 ? static_cast<size_t>(n) : 0;
+    return used < sizeof head ? used : sizeof head - 1;
+}
+
+RoutedAnswer ProduceAnswer(const char* text) {
+    RoutedAnswer out;
+    out.route = SelectRoute(text, HttpCallback() != nullptr);
+    CHttpRequest request;
+    ModuleSectionEnter();
+    try {
+        HttpCallbackFn callback = HttpCallback();
+        if (out.route != Route::Dispatcher && callback == nullptr) {
+            // Removed since the route was chosen.
+            out.route = Route::Dispatcher;
+        }
+        if (out.route == Route::Dispatcher) {
+            out.result = Dispatch(text, &out.answer, &out.length, &request);
+        } else {
+            out.result = callback(text, &out.answer);
+            out.length = out.result;
+            if (out.result == kNotHandled) {
+                out.length = 0;
+                if (out.route == Route::Relay) {
+                    out.result = Dispatch(text, &out.answer, &out.length, &request);
+                }
+            }
+        }
+    } catch (...) {
+        // The producer's failure ends the request with what it had stored.
+    }
+    ModuleSectionLeave();
+    return out;
+}
+
+int32_t kxrHttpdRequest(ConnectionRecord* record) {
+    if (record == nullptr) {
+        return 0;
+    }
+    // The buffer is kept terminated by the reader; make sure of it anyway.
+    record->recvBuffer[sizeof record->recvBuffer - 1] = '\0';
+    const char* text = record->recvBuffer;
+    if (text[0] == '\0') {
+        return 0;
+    }
+    RoutedAnswer routed = ProduceAnswer(text);
+    // A negative length other than "not handled" is no answer either.
+    if (routed.length > 0 && routed.answer != nullptr) {
+        char head[kRouterHeadSize];
+        const size_t headLength =
+            BuildRouterHead(head, routed.route, text, routed.answer, routed.length);
+        if (httpd::SendAll(record, head, headLength)) {
+            httpd::SendAll(record, routed.answer, static_cast<size_t>(routed.length));
+        }
+    }
+    if (routed.answer != nullptr) {
+        RVFree(routed.answer);
+    }
+    return routed.result;
+}
+
+int32_t kxrHttpdHandleRequest(const char* requestText, char** answerOut) {
+    if (requestText == nullptr || answerOut == nullptr) {
+        return 0;
+    }
+    CHttpRequest request;
+    int32_t length = 0;
+    Dispatch(requestText, answerOut, &length, &request);
+    return length;
+}
+
+} // namespace kxr

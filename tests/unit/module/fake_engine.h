@@ -1,0 +1,56 @@
+// An engine table whose entries record every call, in order, with their
+// arguments, and answer with values a test sets per ordinal.
+#ifndef KXR_TESTS_FAKE_ENGINE_H
+#define KXR_TESTS_FAKE_ENGINE_H
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kxr/engine.h"
+
+namespace kxrtest {
+
+struct EngineCall {
+    unsigned ordinal;
+    std::vector<int64_t> args; // integer arguments and text pointers' presence
+    std::string text;          // a text argument (a clip name, for example)
+};
+
+class FakeEngine {
+public:
+    // Installs the fake as the module's engine; the destructor puts the
+    // bound engine back.
+    FakeEngine();
+    ~FakeEngine();
+    FakeEngine(const FakeEngine&) = delete;
+    FakeEngine& operator=(const FakeEngine&) = delete;
+
+    const EngineTable& Table() const { return table_; }
+    std::vector<EngineCall> Calls() const;
+    std::vector<unsigned> Ordinals() const;
+    void Clear();
+
+    // What an ordinal returns (0 unless set) and writes into its text output.
+    void SetResult(unsigned ordinal, int64_t value);
+    void SetText(unsigned ordinal, const std::string& text);
+
+    // Used by the recording entries.
+    static FakeEngine* Current();
+    void Record(unsigned ordinal, std::vector<int64_t> args, std::string text = std::string());
+    int64_t Result(unsigned ordinal) const;
+    void WriteText(unsigned ordinal, char* out, size_t capacity) const;
+
+private:
+    EngineTable table_{};
+    mutable std::mutex lock_;
+    std::vector<EngineCall> calls_;
+    std::map<unsigned, int64_t> results_;
+    std::map<unsigned, std::string> texts_;
+};
+
+} // namespace kxrtest
+
+#endif
