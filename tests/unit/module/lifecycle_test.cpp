@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "fake_engine.h"
+#include "tests/support/fake_engine.h"
 #include "httpd/listener.h"
 #include "kxr/rvutil.h"
 #include "module/check_virtual.h"

@@ -1,4 +1,4 @@
-#include "fake_engine.h"
+#include "tests/support/fake_engine.h"
 
 #include <cstring>
 
