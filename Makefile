@@ -1,5 +1,5 @@
 # Every target installs what it needs first, so each works on a fresh machine.
-.PHONY: all deps build run test test-asan test-tsan fuzz bench format clean
+.PHONY: all deps build run test test-asan test-tsan test-windows fuzz bench format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
@@ -29,6 +29,11 @@ test-tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
+
+# The Windows build (MinGW-w64) and its unit and integration tests under Wine;
+# it installs its own dependencies (scripts/install-windows-deps).
+test-windows:
+	JOBS=$(JOBS) scripts/test-windows
 
 # Runs every fuzz target for FUZZ_SECONDS on its saved corpus.
 fuzz: deps

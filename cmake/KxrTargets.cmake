@@ -20,3 +20,10 @@ function(kxr_shared_library target prefix header)
     target_include_directories(${target} PUBLIC
         ${PROJECT_SOURCE_DIR}/include ${KXR_GENERATED_INCLUDE_DIR})
 endfunction()
+
+# Windows libraries carry their product names (RVUtil.dll, kxrengine.dll),
+# without the "lib" that MinGW would put in front.
+if(WIN32)
+    set(CMAKE_SHARED_LIBRARY_PREFIX "")
+    set(CMAKE_SHARED_MODULE_PREFIX "")
+endif()
