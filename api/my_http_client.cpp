@@ -1,14 +1,21 @@
 #include "api/my_http_client.h"
 
+#include "files/file_roots.h"
+
 namespace kxr {
 
 uint32_t selectedChannel = 0;
 
 CHttpRequest::~CHttpRequest() = default;
 
-CMyHttpClient::CMyHttpClient() = default;
+// The file roots are read once, when the module is loaded.
+CMyHttpClient::CMyHttpClient() {
+    LoadFileRoots(this);
+}
 
-CMyHttpClient::~CMyHttpClient() = default;
+CMyHttpClient::~CMyHttpClient() {
+    FreeFileRoots(this);
+}
 
 int32_t CMyHttpClient::HandleRequest(const char* /*requestText*/, char** /*bodyOut*/,
                                      int32_t* /*lengthOut*/, CHttpRequest* /*request*/) {

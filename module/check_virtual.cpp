@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "files/file_roots.h"
+#include "httpd/connection_record.h"
 #include "kxr/rvutil.h"
 #include "module/module_state.h"
 
@@ -9,8 +11,13 @@ namespace kxr {
 
 namespace {
 
-std::atomic<int32_t (*)(CMyHttpClient*, char*)> normalizeOp{nullptr};
-std::atomic<int32_t (*)(CMyHttpClient*, char*)> mapLocatorOp{nullptr};
+// The server hands over its 256-byte copy of the decoded path.
+int32_t MapServerLocator(CMyHttpClient* client, char* text) {
+    return MapLocatorToPath(client, text, httpd::kVirtualCheckSize);
+}
+
+std::atomic<int32_t (*)(CMyHttpClient*, char*)> normalizeOp{&NormalizeVirtualPath};
+std::atomic<int32_t (*)(CMyHttpClient*, char*)> mapLocatorOp{&MapServerLocator};
 
 } // namespace
 

@@ -24,6 +24,7 @@ VirtualPathOps GetVirtualPathOps();
 
 // Non-zero when the path named a file below a root and that file exists; the
 // path then holds the local path. Serialised with the router's producers.
+// The path buffer must have room for 256 bytes, as the server's copy has.
 int32_t kxrCheckVirtual(char* path);
 
 } // namespace kxr
