@@ -24,6 +24,11 @@ public:
     uint8_t parsed = 0;
 };
 
+// Fills request from a request text: the full text that begins with the
+// request line, or a bare path that begins with "KXRXML". An empty text
+// empties the fields; parsed is set either way.
+void ParseRequestText(const char* text, CHttpRequest& request);
+
 } // namespace kxr
 
 #endif

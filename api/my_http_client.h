@@ -26,6 +26,10 @@ public:
                                   CHttpRequest* request);
     // Kept for the object's call layout; does nothing.
     virtual void Reserved(uint32_t first, uint32_t second);
+    // Resets the per-request fields and applies a page query: selects the
+    // channel, keeps the page options and carries out the transport actions
+    // on the engine at once. Returns 1.
+    virtual int32_t ParsePageQuery(CHttpRequest* request);
 
     // Per-request state, set up by each request that the API answers.
     uint32_t actionFlags = 0; // bit 0: the page request loaded a clip

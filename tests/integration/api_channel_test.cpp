@@ -1,0 +1,74 @@
+// A channel driven through the page interface of the running host, and read
+// back with the plain-text values a script polls.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host_process.h"
+
+namespace {
+
+// The status line and body of the answer to GET /target.
+std::pair<std::string, std::string> Exchange(uint16_t port, const std::string& target) {
+    const std::string answer =
+        kxrit::RawExchange(port, "GET /" + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    const size_t end = answer.find("\r\n\r\n");
+    if (end == std::string::npos) {
+        return {"<no answer>", ""};
+    }
+    return {answer.substr(0, answer.find("\r\n")), answer.substr(end + 4)};
+}
+
+TEST(ApiChannelControl, PageQueriesDriveAChannelThatScriptsReadBack) {
+    kxrit::HostProcess host;
+    // Files the media library cannot read count as ten seconds each.
+    kxrit::WriteFile(host.Dir() / "media" / "clipone.mov", "not really a movie");
+    kxrit::WriteFile(host.Dir() / "media" / "cliptwo.mov", "not really a movie");
+    kxrit::WriteFile(host.Root() / "notes.txt", "plain notes\n");
+    kxrit::WriteFile(host.Root() / "empty.txt", "");
+    ASSERT_TRUE(host.Start()) << host.Failure();
+    auto value = [&](const std::string& target) {
+        const auto [status, body] = Exchange(host.Port(), target);
+        EXPECT_EQ(status, "HTTP/1.1 200 OK") << target;
+        return body;
+    };
+
+    EXPECT_EQ(value("KXRTotalChannels"), "2");
+    EXPECT_EQ(value("KXRChannelName?setchannel=1"), "Channel 2");
+    EXPECT_EQ(value("KXRGetNextClip&clipid=clipone"), "cliptwo");
+    EXPECT_EQ(value("KXRGetState?load=cliptwo"), "Cued");
+    EXPECT_EQ(value("KXRGetFrame?seek=00:00:04:00"), "100");
+    EXPECT_EQ(value("KXRGetFrame?seek=-00:00:01:10"), "65");
+
+    EXPECT_EQ(value("KXRGetState?play"), "Playing");
+    EXPECT_EQ(value("KXRGetSpeed"), "1.00");
+    // The engine's clock stands still until it is moved: one second of play.
+    EXPECT_EQ(
+        value("KXRXML/MediaCmd?SetValue&channel=1&cmdalt=900001&position=1000").rfind("<?xml", 0),
+        0u);
+    EXPECT_EQ(value("KXRGetFrame"), "90");
+    EXPECT_EQ(value("KXRGetPosition"), "00:00:03:15");
+
+    EXPECT_EQ(value("KXRGetState?speed=-32760&play"), "Shuttle");
+    EXPECT_EQ(value("KXRGetSpeedRaw"), "-32760");
+    EXPECT_EQ(value("KXRGetSpeed"), "-0.50");
+    // "channel=" is for one request only; the selected channel stays 1.
+    EXPECT_EQ(value("KXRGetState?channel=0"), "Stopped");
+    EXPECT_EQ(value("KXRGetState?speed=-65520&play"), "Reverse");
+    EXPECT_EQ(value("KXRGetState?pause"), "Paused");
+    EXPECT_EQ(value("KXRGetSpeed"), "0.00");
+
+    // The XML branch takes the selected channel unless it names another.
+    const std::string stamp = value("KXRGetLastChangeMs");
+    EXPECT_EQ(value("KXRXML/GetLastChangeMs"), stamp);
+    EXPECT_NE(value("KXRXML/GetLastChangeMs?channel=0"), stamp);
+
+    EXPECT_EQ(value("KXRTimecodeToFrame&01:00:00:00"), "90000");
+    EXPECT_EQ(value("KXRTimecode&1:0:0:0"), "01:00:00:00");
+    EXPECT_EQ(value("KXRSetErrorLogStop"), "0");
+    EXPECT_EQ(value("KXRPassThrough?notes.txt"), "plain notes\n");
+    // An empty file is not an answer: the path goes on to the file server.
+    EXPECT_EQ(Exchange(host.Port(), "KXRPage?empty.txt").first, "HTTP/1.1 404 Not Found");
+}
+
+} // namespace
