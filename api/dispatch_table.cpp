@@ -3,27 +3,32 @@
 #include <cstring>
 
 #include "api/channel_queries.h"
+#include "media/card_answers.h"
+#include "media/clip_answers.h"
+#include "media/error_answers.h"
+#include "media/media_cmd_request.h"
+#include "media/status_answers.h"
 
 namespace kxr {
 
 // Wiring an answer is one line here; the order is the search order.
 const DispatchEntry kXmlCommands[kXmlCommandCount] = {
-    {"MediaCmd", nullptr},
-    {"Status", nullptr},
-    {"NextClip", nullptr},
-    {"GetPicon", nullptr},
-    {"ClipInfo", nullptr},
+    {"MediaCmd", HandleMediaCmdRequest, "&mpreview", HandleMediaPreviewRequest},
+    {"Status", HandleStatusRequest},
+    {"NextClip", HandleNextClipRequest},
+    {"GetPicon", HandleGetPiconRequest},
+    {"ClipInfo", HandleClipInfoRequest},
     {"GetLastChangeMs", AnswerGetLastChangeMs},
-    {"EDLState", nullptr},
-    {"EDLInfo", nullptr},
+    {"EDLState", HandleEdlStateRequest},
+    {"EDLInfo", HandleEdlInfoRequest},
     {"NextDirEntry", nullptr},
     {"MakeDir", nullptr},
     {"FileInfo", nullptr},
-    {"ErrorMsg", nullptr},
-    {"ErrorLogSave", nullptr},
-    {"MetaData", nullptr},
-    {"CardInfo", nullptr},
-    {"WatchFolder", nullptr},
+    {"ErrorMsg", HandleErrorMsgRequest},
+    {"ErrorLogSave", HandleErrorLogSaveRequest},
+    {"MetaData", HandleMetaDataRequest},
+    {"CardInfo", HandleCardInfoRequest},
+    {"WatchFolder", HandleWatchFolderRequest},
 };
 
 const DispatchEntry kPageCommands[kPageCommandCount] = {
