@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/channel_queries.h"
+#include "api/pages.h"
 #include "media/card_answers.h"
 #include "media/clip_answers.h"
 #include "media/error_answers.h"
@@ -49,13 +50,13 @@ const DispatchEntry kPageCommands[kPageCommandCount] = {
     {"SetErrorLogStop", AnswerSetErrorLogStop},
     {"ChannelName", AnswerChannelName},
     {"SetErrorLogStart", AnswerSetErrorLogStart},
-    {"System", nullptr},
-    {"Status", nullptr},
-    {"Media", nullptr},
-    {"Audio", nullptr},
-    {"Video", nullptr},
-    {"Misc", nullptr},
-    {"Channels", nullptr},
+    {"System", BuildSystemPage},
+    {"Status", BuildStatusPage},
+    {"Media", BuildMediaPage},
+    {"Audio", BuildAudioPage},
+    {"Video", BuildVideoPage},
+    {"Misc", BuildMiscPage},
+    {"Channels", BuildChannelsPage},
     {"Timecode", AnswerTimecode},
 };
 
