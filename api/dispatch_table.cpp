@@ -4,6 +4,7 @@
 
 #include "api/channel_queries.h"
 #include "api/pages.h"
+#include "files/browse_answers.h"
 #include "media/card_answers.h"
 #include "media/clip_answers.h"
 #include "media/error_answers.h"
@@ -22,9 +23,9 @@ const DispatchEntry kXmlCommands[kXmlCommandCount] = {
     {"GetLastChangeMs", AnswerGetLastChangeMs},
     {"EDLState", HandleEdlStateRequest},
     {"EDLInfo", HandleEdlInfoRequest},
-    {"NextDirEntry", nullptr},
-    {"MakeDir", nullptr},
-    {"FileInfo", nullptr},
+    {"NextDirEntry", HandleNextDirEntry},
+    {"MakeDir", HandleMakeDir},
+    {"FileInfo", HandleFileInfo},
     {"ErrorMsg", HandleErrorMsgRequest},
     {"ErrorLogSave", HandleErrorLogSaveRequest},
     {"MetaData", HandleMetaDataRequest},

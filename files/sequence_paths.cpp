@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "files/dir_scan.h"
 #include "files/file_roots.h"
 #include "kxr/reelio.h"
 
@@ -42,25 +43,13 @@ void RebuildWithName(char* path, size_t capacity, const PathParts& parts, std::s
     CopyBack(path, capacity, result);
 }
 
-uint32_t FileTypeFlags(const char* path) {
-    uint32_t flags = RL_UNKNOWN;
-    if (rvOSFileExists(path) == 0) {
-        return flags;
-    }
-    const uint32_t type = rlGuessFileType(path, 0);
-    if (type != RL_UNKNOWN) {
-        rlGetFileTypeInfo(type, nullptr, nullptr, nullptr, &flags, nullptr);
-    }
-    return flags;
-}
-
 } // namespace
 
-int32_t IsSequenceMember(CMyHttpClient* /*client*/, const char* path) {
+int32_t IsSequenceMember(CMyHttpClient* client, const char* path) {
     if (path == nullptr || std::strstr(path, kPiconSuffix) != nullptr) {
         return 0;
     }
-    const uint32_t flags = FileTypeFlags(path);
+    const uint32_t flags = GetFileTypeFlags(client, path);
     if (flags == RL_UNKNOWN || (flags & RL_DISCRETE) == 0) {
         return 0;
     }
