@@ -336,9 +336,9 @@ TEST_F(Router, NothingIsSentWithoutAnAnswer) {
     EXPECT_EQ(kxr::kxrHttpdRequest(&monitor.record), -1);
     EXPECT_EQ(monitor.Received(), "");
 
-    // The stand-in dispatcher answers nothing.
+    // The API object's own dispatcher answers no command word it does not know.
     kxr::SetDispatchForTest(nullptr);
-    Connection api("GET /KXRXML/Status HTTP/1.1\r\n\r\n");
+    Connection api("GET /KXRXML/NoSuchWord HTTP/1.1\r\n\r\n");
     EXPECT_EQ(kxr::kxrHttpdRequest(&api.record), 0);
     EXPECT_EQ(api.Received(), "");
 }
@@ -360,10 +360,10 @@ TEST_F(Router, HandleRequestReturnsTheLengthNotTheResult) {
     EXPECT_STREQ(answer, "hello");
     RVFree(answer);
 
-    // The stand-in dispatcher of the API object answers nothing.
+    // The API object's own dispatcher answers no command word it does not know.
     kxr::SetDispatchForTest(nullptr);
     answer = nullptr;
-    EXPECT_EQ(kxr::kxrHttpdHandleRequest("GET /KXRXML/Status HTTP/1.1", &answer), 0);
+    EXPECT_EQ(kxr::kxrHttpdHandleRequest("GET /KXRXML/NoSuchWord HTTP/1.1", &answer), 0);
     EXPECT_EQ(answer, nullptr);
 }
 
