@@ -116,11 +116,12 @@ bool HostProcess::Start() {
             continue;
         }
         const fs::path config = dir_ / "kxr.toml";
+        // Literal TOML strings: a Windows path keeps its backslashes.
         WriteFile(config, "[KXR.NetServer]\nHTTPPort = " + std::to_string(port_) +
-                              "\nHTTPPath = \"" + root_.string() +
-                              "\"\n\n[KXR.Internal0]\nDir = \"" + (dir_ / "media").string() +
-                              "\"\n\n[KXR.Engine]\nChannels = 2\nDeterministic = 1\nLogDir = \"" +
-                              (dir_ / "logs").string() + "\"\n");
+                              "\nHTTPPath = '" + root_.string() + "'\n\n[KXR.Internal0]\nDir = '" +
+                              (dir_ / "media").string() +
+                              "'\n\n[KXR.Engine]\nChannels = 2\nDeterministic = 1\nLogDir = '" +
+                              (dir_ / "logs").string() + "'\n");
         process_ = plat::ProcessSpawn({KXR_HOST_EXECUTABLE, "--config", config.string()},
                                       log_.string().c_str());
         if (process_ == plat::kNoProcess) {

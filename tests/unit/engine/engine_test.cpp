@@ -174,14 +174,15 @@ protected:
 
         config_ = (root_ / "engine.toml").string();
         std::ofstream cfg(config_);
-        cfg << "[KXR.Internal0]\nDir = \"" << rec << "\"\n\n"
+        // Paths in literal TOML strings: a Windows path keeps its backslashes.
+        cfg << "[KXR.Internal0]\nDir = '" << rec << "'\n\n"
             << "[KXR.Engine]\nChannels = 2\nInternalChannels = 1\nDeterministic = 1\n"
-            << "LogDir = \"" << (root_ / "logs").string() << "\"\n\n"
+            << "LogDir = '" << (root_ / "logs").string() << "'\n\n"
             << "[KXR.Engine.Channel0]\nName = \"Play A\"\nTcType = 8\nSignalFormat = 0x1380B21D\n"
             << "Compression = 0x8000\nBitDepth = 8\nContainer = 0x4000\nConnectorVariant = 1\n\n"
             << "[KXR.Engine.Channel1]\nName = \"Rec B\"\nTcType = 2\nMode = 1\nType = 2\n\n"
-            << "[KXR.Engine.Clips]\nExt = \"" << (root_ / "other" / "ext.mov").string() << "\"\n"
-            << "Missing = \"" << (root_ / "other" / "gone.mov").string() << "\"\n";
+            << "[KXR.Engine.Clips]\nExt = '" << (root_ / "other" / "ext.mov").string() << "'\n"
+            << "Missing = '" << (root_ / "other" / "gone.mov").string() << "'\n";
     }
 
     static void TearDownTestSuite() {

@@ -24,6 +24,9 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 const std::string kSep(1, kPathSeparator);
+// The record directory on a share: without a drive letter it is used as given
+// on every platform, and no local path lies below it.
+const std::string kRecordDir = "\\\\srv\\rec";
 
 // Roots reloaded from a configuration written for each test.
 class FileRoots : public ::testing::Test {
@@ -36,10 +39,9 @@ protected:
         fs::create_directories(dir_ / "media" / "clips");
         fs::create_directories(dir_ / "trail");
         fs::create_directories(dir_ / "abs");
-        fs::create_directories(dir_ / "rec");
         WriteFile(dir_ / "media" / "clips" / "a.mov", "movie");
         // A root matches before a longer name that it is a prefix of.
-        Load("[KXR.Internal0]\nDir = '" + Dir("rec") + "'\n\n[KXR.NetServer.FileDirs]\nMedia = '" +
+        Load("[KXR.Internal0]\nDir = '" + kRecordDir + "'\n\n[KXR.NetServer.FileDirs]\nMedia = '" +
              Dir("media") + "'\nMediaTwo = '" + Dir("trail") + "'\n\"Trail\\\\\" = '" +
              Dir("trail") + kSep + "'\n\"\\\\Abs\" = '" + Dir("abs") + "'\nNotDir = '" +
              Dir("media/clips/a.mov") + "'\nMissing = '" + Dir("missing") +
@@ -74,7 +76,7 @@ protected:
 
 TEST_F(FileRoots, TableKeepsOrderSkipsNonDirectoriesAndSubKeys) {
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"\\RecordDrive", Dir("rec")}, // used as given, no separator added
+        {"\\RecordDrive", kRecordDir}, // used as given, no separator added
         {"\\Media", Media()},
         {"\\MediaTwo", Dir("trail") + kSep},
         {"\\Trail", Dir("trail") + kSep},
@@ -112,7 +114,7 @@ TEST_F(FileRoots, LocatorsMapToLocalPaths) {
         {"\\Mediax\\a", m + kSep + "a", 1},
         {"\\MediaTwo\\a", m + "wo" + kSep + "a", 1},
         {"\\Abs\\x", Dir("abs") + kSep + "x", 1},
-        {"\\RecordDrive\\x.mov", Dir("rec") + "x.mov", 1},
+        {"\\RecordDrive\\x.mov", kRecordDir + "x.mov", 1},
         {"\\media\\a.mov", "\\media\\a.mov", 0},
         {"\\Nope\\a.mov", "\\Nope\\a.mov", 0},
         {"\\Media\\seq\\clip[0001-0100].dpx", m + "seq" + kSep + "clip0001.dpx", 1},

@@ -86,7 +86,10 @@ struct TempTree {
     void Write(const std::string& relative, const std::string& content) const {
         const fs::path p = root / relative;
         fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << content;
+        std::ofstream out(p, std::ios::binary);
+        out << content;
+        // A name the file system refuses would otherwise go missing silently.
+        EXPECT_TRUE(out.good()) << "could not write " << p;
     }
     void MakeDir(const std::string& relative) const { fs::create_directories(root / relative); }
     std::string Path() const { return root.string(); }

@@ -17,6 +17,7 @@
 #include "kxr/rvutil.h"
 #include "media/media_cmd.h"
 #include "media/media_cmd_request.h"
+#include "platform/kxr_path.h"
 
 namespace {
 
@@ -194,9 +195,10 @@ protected:
         rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer\\FileDirs", "Media", media.data(), &size, 1);
         kxr::FreeFileRoots(&client_);
         kxr::LoadFileRoots(&client_);
-        local_ = (base_ / "media").string() + "/";
+        // Local paths end in the platform's own separator.
+        local_ = (base_ / "media").string() + kxr::platform::kPathSeparator;
         savedRoot_ = kxr::httpd::GetServerSettings().documentRoot;
-        docRoot_ = (base_ / "www").string() + "/";
+        docRoot_ = (base_ / "www").string() + kxr::platform::kPathSeparator;
         kxr::httpd::GetServerSettings().documentRoot = docRoot_.c_str();
     }
     void TearDown() override {
@@ -266,10 +268,13 @@ TEST_F(MediaCmdFiles, EventLogIsCopiedToTheDocumentRoot) {
     for (const char* query : {"GetValue&cmdalt=10100", "GetValue&cmdalt=10100&UsingCurrent"}) {
         Answer answer = Run(query);
         EXPECT_EQ(answer.Value("Text"), "eventlog.csv") << query;
-        std::ifstream copy(base_ / "www" / "eventlog.csv");
-        std::string content((std::istreambuf_iterator<char>(copy)),
-                            std::istreambuf_iterator<char>());
-        EXPECT_EQ(content, "time,event\n1,start\n") << query;
+        {
+            // Closed before the removal: Windows cannot remove an open file.
+            std::ifstream copy(base_ / "www" / "eventlog.csv");
+            std::string content((std::istreambuf_iterator<char>(copy)),
+                                std::istreambuf_iterator<char>());
+            EXPECT_EQ(content, "time,event\n1,start\n") << query;
+        }
         fs::remove(base_ / "www" / "eventlog.csv");
     }
 }

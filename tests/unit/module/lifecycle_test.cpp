@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "tests/support/fake_engine.h"
 #include "httpd/listener.h"
 #include "kxr/rvutil.h"
 #include "module/check_virtual.h"
@@ -18,7 +18,9 @@
 #include "module/module_state.h"
 #include "module_test_util.h"
 #include "platform/kxr_file.h"
+#include "platform/kxr_path.h"
 #include "platform/kxr_socket.h"
+#include "tests/support/fake_engine.h"
 
 namespace {
 
@@ -50,8 +52,9 @@ protected:
         const uint16_t port = kxrtest::FreeLoopbackPort();
         fs::create_directories(dir_.Path() / "www");
         kxrtest::WriteFile(dir_.Path() / "www" / "index.html", "<p>home</p>");
-        OpenConfig("[KXR.NetServer]\nHTTPPort = " + std::to_string(port) + "\nHTTPPath = \"" +
-                   (dir_.Path() / "www").string() + "\"\n");
+        // A literal TOML string: a Windows path keeps its backslashes.
+        OpenConfig("[KXR.NetServer]\nHTTPPort = " + std::to_string(port) + "\nHTTPPath = '" +
+                   (dir_.Path() / "www").string() + "'\n");
         return port;
     }
     TempDir dir_;
@@ -179,19 +182,39 @@ TEST_F(ModuleConfig, RootCandidateComesFromTheStoreOrTheBuiltInRoots) {
     kxr::ReadRootCandidate(candidate);
     EXPECT_STREQ(candidate, "/srv/b");
 
-    // The built-in roots are looked up as given, so relative to the current
-    // directory here.
+    // The built-in roots are looked up as given: on Windows on drive C:, on
+    // POSIX relative to the current directory (here the test's own).
     OpenConfig("[KXR.NetServer]\nHTTPPort = 1\n");
     const std::string saved = kxr::platform::DirectoryCurrent();
     ASSERT_TRUE(kxr::platform::DirectoryChange(dir_.Path().string().c_str()));
+    const fs::path defaultRoot = kxr::platform::NativePath(kxr::kDefaultRoot);
+    const fs::path fallbackRoot = kxr::platform::NativePath(kxr::kFallbackRoot);
+    if (fs::exists(defaultRoot) || fs::exists(fallbackRoot)) {
+        ADD_FAILURE() << "a built-in root is there before the test: " << defaultRoot << ", "
+                      << fallbackRoot;
+        kxr::platform::DirectoryChange(saved.c_str());
+        return;
+    }
+    // Only the folders that this test makes are removed again.
+    std::vector<fs::path> made;
+    for (const char* top : {"C:\\share", "C:\\UwAmp"}) {
+        const fs::path folder = kxr::platform::NativePath(top);
+        if (!fs::exists(folder)) {
+            made.push_back(folder);
+        }
+    }
     kxr::ReadRootCandidate(candidate);
     EXPECT_STREQ(candidate, "C:\\share\\inetpub\\");
-    fs::create_directories(dir_.Path() / "C:" / "UwAmp" / "www");
+    fs::create_directories(fallbackRoot);
     kxr::ReadRootCandidate(candidate);
     EXPECT_STREQ(candidate, "C:\\UwAmp\\www\\");
-    fs::create_directories(dir_.Path() / "C:" / "share" / "inetpub");
+    fs::create_directories(defaultRoot);
     kxr::ReadRootCandidate(candidate);
     EXPECT_STREQ(candidate, "C:\\share\\inetpub\\");
+    for (const fs::path& folder : made) {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
     ASSERT_TRUE(kxr::platform::DirectoryChange(saved.c_str()));
 }
 
