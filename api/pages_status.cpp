@@ -38,6 +38,25 @@ ChannelReading ReadChannel(int32_t channel) {
 
 constexpr size_t kStatusBodySize = 4096;
 
+// The two one-line layouts differ only in their title and in what follows
+// the percentage.
+std::string ShortStatusPage(const ChannelReading& r, char type, const char* afterPercent) {
+    std::string text = "<HTML><HEAD><TITLE>KXR Status Type ";
+    text += type;
+    text += "(Generated)</TITLE><META HTTP-EQUIV=\"Refresh\" CONTENT=\"1\">\n";
+    text += kPageHeadLines;
+    text += "</HEAD><BODY>";
+    text += r.state;
+    text += ' ';
+    AppendDecimal(text, r.percent);
+    text += afterPercent;
+    text += r.position;
+    text += ' ';
+    text += r.clip;
+    text += "</BODY></HTML>\n\r";
+    return text;
+}
+
 } // namespace
 
 int32_t BuildStatusPage(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,
@@ -46,32 +65,10 @@ int32_t BuildStatusPage(CMyHttpClient* client, char** bodyOut, int32_t* lengthOu
     std::string text;
     switch (client->pageType) {
     case 1:
-        text = "<HTML><HEAD><TITLE>KXR Status Type 1(Generated)</TITLE><META "
-               "HTTP-EQUIV=\"Refresh\" CONTENT=\"1\">\n";
-        text += kPageHeadLines;
-        text += "</HEAD><BODY>";
-        text += r.state;
-        text += ' ';
-        AppendDecimal(text, r.percent);
-        text += "% ";
-        text += r.position;
-        text += ' ';
-        text += r.clip;
-        text += "</BODY></HTML>\n\r";
+        text = ShortStatusPage(r, '1', "% ");
         break;
     case 2:
-        text = "<HTML><HEAD><TITLE>KXR Status Type 2(Generated)</TITLE><META "
-               "HTTP-EQUIV=\"Refresh\" CONTENT=\"1\">\n";
-        text += kPageHeadLines;
-        text += "</HEAD><BODY>";
-        text += r.state;
-        text += ' ';
-        AppendDecimal(text, r.percent);
-        text += "% <BR>";
-        text += r.position;
-        text += ' ';
-        text += r.clip;
-        text += "</BODY></HTML>\n\r";
+        text = ShortStatusPage(r, '2', "% <BR>");
         break;
     default:
         text = "<HTML><HEAD><TITLE>KXR Status (Generated)</TITLE><META HTTP-EQUIV=\"Refresh\" "

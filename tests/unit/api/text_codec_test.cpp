@@ -20,20 +20,15 @@ TEST(TextCodec, Decodes) {
         {"Caf%C3%A9", "Caf\xE9"},
         {"%C2%A9", "\xA9"},
         {"%c3%a4", "\xE4"},
-        {"A%20B", "A B"},
         {"100%%", "100%"},
         {"%zzy", "zy"},  // not hexadecimal: the character after "%" stays
         {"%4G", "\x04"}, // a digit leads: read until the first non-digit
         {"a%", "a%"},
         {"%C2%A", "\xC2\x0A"},
-        {"&Eacute;", "\xC9"},
-        {"&eacute;", "\xE9"},
-        {"&EACUTE;", "\xC9"},
         {"&AMP;", "&"},
         {"&thorn;&THORN;&Thorn;", "\xFE\xDE\xDE"},
         {"&para;x", "\xB6x"},
         {"&#233;", "\xE9"},
-        {"&#xE9;", "\xE9"},
         {"&#XE9x", "\xE9x"},
         {"&#321;", "A"}, // the low byte
         {"&#-1+2;z", "\xFFz"},

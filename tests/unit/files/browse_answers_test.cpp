@@ -15,10 +15,13 @@
 #include "files/file_roots.h"
 #include "files/media_description.h"
 #include "kxr/rvutil.h"
+#include "platform/kxr_path.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using Strings = std::vector<std::string>;
 
 // The answer's children of FileDir by element name (the first of each name),
 // and the Locator's text ("" when the answer holds only the comment).
@@ -26,7 +29,7 @@ struct Parsed {
     bool ok = false;
     std::string comment;
     std::map<std::string, const TiXmlElement*> elements;
-    std::vector<std::string> order;
+    Strings order;
     TiXmlDocument doc;
     std::string Text(const char* name) const {
         auto it = elements.find(name);
@@ -39,6 +42,12 @@ struct Parsed {
         return value != nullptr ? value : "<none>";
     }
     bool Has(const char* name) const { return elements.count(name) != 0; }
+    Strings Texts(std::initializer_list<const char*> names) const {
+        Strings out;
+        for (const char* name : names)
+            out.push_back(Text(name));
+        return out;
+    }
 };
 
 void Parse(const std::string& text, Parsed* out) {
@@ -91,7 +100,7 @@ protected:
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
     }
     std::string Media(const std::string& tail = "") const {
-        return (dir_ / "media").string() + "/" + tail;
+        return (dir_ / "media").string() + kxr::platform::kPathSeparator + tail;
     }
     // NextDirEntry with the argument, as the dispatcher hands it over.
     void Next(const std::string& argument, Parsed* out, bool flush = false) {
@@ -112,14 +121,12 @@ TEST_F(Browse, WalksTheRootsAndBack) {
     Parsed first;
     Next("", &first);
     EXPECT_EQ(first.comment, " Tarvik FileDir xml structure version 1,0 ");
-    EXPECT_EQ(first.Text("Locator"), "\\RecordDrive");
-    EXPECT_EQ(first.Text("FileType"), "Directory");
-    EXPECT_EQ(first.Text("TotalFilesInDir"), "3");
+    EXPECT_EQ(first.Texts({"Locator", "FileType", "TotalFilesInDir"}),
+              (Strings{"\\RecordDrive", "Directory", "3"}));
     Parsed media;
     Next("&\\RecordDrive", &media);
-    EXPECT_EQ(media.Text("Locator"), "\\Media");
     // A configured root's path ends in its separator: its name stands in.
-    EXPECT_EQ(media.Text("FileName"), "\\Media");
+    EXPECT_EQ(media.Texts({"Locator", "FileName"}), (Strings{"\\Media", "\\Media"}));
     EXPECT_EQ(media.Attr("FileType", "IsDirectory"), "1");
     EXPECT_EQ(NextLocator("&RecordDrive"), "\\Media");
     EXPECT_EQ(NextLocator("&\\Media"), "\\Other");
@@ -130,8 +137,7 @@ TEST_F(Browse, WalksTheRootsAndBack) {
     // A previous root that names no root: empty texts at root level.
     Parsed none;
     Next("&\\Nowhere", &none);
-    EXPECT_EQ(none.Text("Locator"), "");
-    EXPECT_EQ(none.Text("FileType"), "Directory");
+    EXPECT_EQ(none.Texts({"Locator", "FileType"}), (Strings{"", "Directory"}));
 }
 
 TEST_F(Browse, PagesThroughADirectory) {
@@ -142,19 +148,11 @@ TEST_F(Browse, PagesThroughADirectory) {
     EXPECT_EQ(parent.Text("TotalFilesInDir"), "7");
     std::vector<std::string> walked;
     std::string previous = "\\Media\\..";
-    for (int guard = 0; guard < 20; ++guard) {
-        Parsed p;
-        Next("\\Media&" + previous, &p);
-        if (p.elements.empty()) {
-            break;
-        }
-        previous = p.Text("Locator");
-        walked.push_back(previous);
-    }
-    EXPECT_EQ(walked,
-              (std::vector<std::string>{"\\Media\\a.mov", "\\Media\\a.picon.jpg", "\\Media\\b.txt",
-                                        "\\Media\\seq.picon.jpg", "\\Media\\seq[0001-0003].dpx",
-                                        "\\Media\\sub.dir"}));
+    for (int guard = 0; guard < 20 && !previous.empty(); ++guard)
+        walked.push_back(previous = NextLocator("\\Media&" + previous));
+    EXPECT_EQ(walked, (Strings{"\\Media\\a.mov", "\\Media\\a.picon.jpg", "\\Media\\b.txt",
+                               "\\Media\\seq.picon.jpg", "\\Media\\seq[0001-0003].dpx",
+                               "\\Media\\sub.dir", ""}));
     // Restarting needs no rescan; a new file shows only after a flush.
     Touch("media/c.txt", "");
     EXPECT_EQ(NextLocator("\\Media&\\Media\\b.txt"), "\\Media\\seq.picon.jpg");
@@ -179,12 +177,9 @@ TEST_F(Browse, TwoClientsInterleaveOnOneCursor) {
     EXPECT_EQ(b, "\\Other\\..");
     a = NextLocator("\\Media&" + a);
     b = NextLocator("\\Other&" + b);
-    EXPECT_EQ(a, "\\Media\\a.mov");
-    EXPECT_EQ(b, "\\Other\\x.txt");
-    const std::string a2 = NextLocator("\\Media&" + a);
-    const std::string a3 = NextLocator("\\Media&" + a);
-    EXPECT_EQ(a2, "\\Media\\a.picon.jpg");
-    EXPECT_EQ(a3, a2);
+    EXPECT_EQ(a + b, "\\Media\\a.mov\\Other\\x.txt");
+    EXPECT_EQ(NextLocator("\\Media&" + a), "\\Media\\a.picon.jpg");
+    EXPECT_EQ(NextLocator("\\Media&" + a), "\\Media\\a.picon.jpg"); // asked again
     EXPECT_TRUE(NextLocator("\\Other&" + b).empty());
 }
 
@@ -192,29 +187,23 @@ TEST_F(Browse, DescribesFilesDirectoriesAndSequences) {
     Parsed file;
     Parse(kxr::FileInfoAnswer(nullptr, "\\media/a.mov"), &file);
     EXPECT_EQ(file.comment, " Tarvik FileInfo xml structure version 1,0 ");
-    EXPECT_EQ(file.order,
-              (std::vector<std::string>{"Locator", "Path", "PathRoot", "LocatorRoot", "FileName",
-                                        "FileExt", "TotalFilesInDir", "FileType", "Icon", "Size",
-                                        "CreationTime", "LastAccessTime", "LastWriteTime", "Attrib",
-                                        "ShortFileTypeDesc", "LongFileTypeDesc", "FileTypeFlags"}));
-    EXPECT_EQ(file.Attr("Locator", "IsEndOfList"), "0");
-    EXPECT_EQ(file.Text("Path"), Media("a.mov"));
-    EXPECT_EQ(file.Text("PathRoot"), Media());
-    EXPECT_EQ(file.Text("FileName"), "a");
-    EXPECT_EQ(file.Text("FileExt"), "mov");
-    EXPECT_EQ(file.Text("Icon"), "a.picon.jpg");
-    EXPECT_EQ(file.Text("Size"), "5");
-    EXPECT_EQ(file.Text("Attrib"), "a");
+    EXPECT_EQ(file.order, (Strings{"Locator", "Path", "PathRoot", "LocatorRoot", "FileName",
+                                   "FileExt", "TotalFilesInDir", "FileType", "Icon", "Size",
+                                   "CreationTime", "LastAccessTime", "LastWriteTime", "Attrib",
+                                   "ShortFileTypeDesc", "LongFileTypeDesc", "FileTypeFlags"}));
+    EXPECT_EQ(file.Texts({"Path", "PathRoot", "FileName", "FileExt", "Icon", "Size", "Attrib"}),
+              (Strings{Media("a.mov"), Media(), "a", "mov", "a.picon.jpg", "5", "a"}));
+    EXPECT_EQ(
+        (Strings{file.Attr("Locator", "IsEndOfList"), file.Attr("FileTypeFlags", "IsContainer"),
+                 file.Attr("FileTypeFlags", "IsDiscreet")}),
+        (Strings{"0", "1", "0"}));
     EXPECT_EQ(file.Text("LastWriteTime").size(), 25u);
-    EXPECT_EQ(file.Attr("FileTypeFlags", "IsContainer"), "1");
-    EXPECT_EQ(file.Attr("FileTypeFlags", "IsDiscreet"), "0");
 
     Parsed dir;
     Parse(kxr::FileInfoAnswer(nullptr, "\\Media\\sub.dir"), &dir);
-    EXPECT_EQ(dir.Text("FileName"), "\\sub.dir");
+    EXPECT_EQ(dir.Texts({"FileName", "Icon"}), (Strings{"\\sub.dir", "Graphics\\f0.gif"}));
     EXPECT_FALSE(dir.Has("FileExt"));
     EXPECT_EQ(dir.Attr("FileType", "IsDirectory"), "1");
-    EXPECT_EQ(dir.Text("Icon"), "Graphics\\f0.gif");
     EXPECT_EQ(dir.order.back(), "Icon");
 
     // A range form is described through its first frame; a sequence entry
@@ -225,19 +214,18 @@ TEST_F(Browse, DescribesFilesDirectoriesAndSequences) {
     EXPECT_EQ(first.Attr("FileTypeFlags", "IsDiscreet"), "1");
     Parsed seq;
     Next("\\Media&\\Media\\seq.picon.jpg", &seq);
-    EXPECT_EQ(seq.Text("Locator"), "\\Media\\seq[0001-0003].dpx");
+    EXPECT_EQ(seq.Texts({"Locator", "Icon", "Size"}),
+              (Strings{"\\Media\\seq[0001-0003].dpx", "seq.picon.jpg", "0"}));
     EXPECT_EQ(seq.Attr("FileType", "IsSequence"), "1");
-    EXPECT_EQ(seq.Text("Icon"), "seq.picon.jpg");
-    EXPECT_EQ(seq.Text("Size"), "0");
     EXPECT_FALSE(seq.Has("Attrib"));
 
     // Missing and empty: the short form with its marker.
     for (const char* argument : {"\\Media\\nothing.mov", ""}) {
         Parsed missing;
         Parse(kxr::FileInfoAnswer(nullptr, argument), &missing);
-        EXPECT_EQ(missing.order, (std::vector<std::string>{"Locator", "Path"}));
-        EXPECT_EQ(missing.Text("Path"), "END OF LIST");
-        EXPECT_EQ(missing.Attr("Locator", "IsEndOfList"), "1");
+        EXPECT_EQ(missing.order, (Strings{"Locator", "Path"}));
+        EXPECT_EQ((Strings{missing.Text("Path"), missing.Attr("Locator", "IsEndOfList")}),
+                  (Strings{"END OF LIST", "1"}));
     }
 }
 
@@ -245,9 +233,8 @@ TEST_F(Browse, MakeDirAnswersTheShortForm) {
     Parsed made;
     Parse(kxr::MakeDirAnswer(nullptr, "\\Media\\new"), &made);
     EXPECT_TRUE(fs::is_directory(dir_ / "media" / "new"));
-    EXPECT_EQ(made.order, (std::vector<std::string>{"Locator", "Path"}));
-    EXPECT_EQ(made.Text("Locator"), "\\Media\\new");
-    EXPECT_EQ(made.Text("Path"), Media("new"));
+    EXPECT_EQ(made.order, (Strings{"Locator", "Path"}));
+    EXPECT_EQ(made.Texts({"Locator", "Path"}), (Strings{"\\Media\\new", Media("new")}));
     // The same answer whether or not it could be made; an over-long path is not made.
     Parse(kxr::MakeDirAnswer(nullptr, "\\Media\\new"), &made);
     const std::string longName(300, 'n');
@@ -326,16 +313,14 @@ struct MediaRecords {
 
 TEST(MediaDescription, RecordsPresetAsTheLibraryExpects) {
     MediaRecords r;
-    EXPECT_EQ(r.metadata.numbers[0], 0u); // TimeCode
-    EXPECT_EQ(r.metadata.numbers[2], 0u); // VITCTimeCode
-    EXPECT_EQ(r.metadata.numbers[5], 0u); // PosterFrame
-    EXPECT_EQ(r.metadata.numbers[6], 0u); // A-Frame
-    EXPECT_EQ(r.metadata.numbers[1], RL_UNKNOWN);
-    EXPECT_EQ(r.metadata.numbers[42], RL_UNKNOWN);
-    EXPECT_EQ(r.metadata.reserved968, 0xFFFFFFFFu);
-    EXPECT_EQ(r.metadata.reserved972[19], 0xFF);
-    EXPECT_EQ(r.metadata.reserved992, 0x7FFFFFFFu);
-    EXPECT_EQ(r.metadata.texts[0], nullptr);
+    const RLMetadata& m = r.metadata;
+    // Time code, VITC time code, poster frame and A-frame 0; the others unknown.
+    EXPECT_EQ(
+        std::vector<uint64_t>({m.numbers[0], m.numbers[2], m.numbers[5], m.numbers[6], m.numbers[1],
+                               m.numbers[42], m.reserved968, m.reserved972[19], m.reserved992}),
+        std::vector<uint64_t>(
+            {0, 0, 0, 0, RL_UNKNOWN, RL_UNKNOWN, 0xFFFFFFFFu, 0xFF, 0x7FFFFFFFu}));
+    EXPECT_EQ(m.texts[0], nullptr);
 }
 
 TEST(MediaDescription, StreamSoundAndTimeCodeRules) {
@@ -343,42 +328,30 @@ TEST(MediaDescription, StreamSoundAndTimeCodeRules) {
     r.stream.height = -480;
     r.stream.compression = 0x31637661;
     r.stream.length = 250;
-    r.metadata.numbers[27] = 0; // all three type fields 0
-    r.metadata.numbers[28] = 0;
-    r.metadata.numbers[29] = 0;
+    r.metadata.numbers[27] = r.metadata.numbers[28] = r.metadata.numbers[29] = 0; // type fields
     r.metadata.numbers[0] = 90000;
     r.metadata.texts[80] = "never shown"; // slot 81
     r.metadata.texts[8] = "A title";
     Parsed p = r.Describe();
-    EXPECT_EQ(p.Text("Height"), "480");
-    EXPECT_EQ(p.Text("Compression"), "1cva");
-    EXPECT_FALSE(p.Has("AudioChannels"));
-    EXPECT_EQ(p.Text("TotalLength"), "250");
-    EXPECT_EQ(p.Text("Title"), "A title");
-    EXPECT_EQ(p.Text("TimeCode"), "00:50:00:00");
+    EXPECT_EQ(p.Texts({"Height", "Compression", "TotalLength", "Title", "TimeCode", "UserBits"}),
+              (Strings{"480", "1cva", "250", "A title", "00:50:00:00", "0xFFFFFFFF"}));
+    EXPECT_FALSE(p.Has("AudioChannels") || p.Has("ProxyFile"));
     EXPECT_EQ(p.Attr("TimeCode", "TcType"), "non-drop-frame");
     EXPECT_EQ(p.Attr("TimeCodeType", "Value"), "2");
-    EXPECT_EQ(p.Text("UserBits"), "0xFFFFFFFF");
-    for (const auto& name : p.order) {
-        EXPECT_NE(name, "ProxyFile");
-    }
 
     // Absent type fields: the first is taken, without a name.
     MediaRecords absent;
     absent.stream.compression = 3;
     Parsed q = absent.Describe();
-    EXPECT_EQ(q.Text("Compression"), "3");
-    EXPECT_EQ(q.Attr("TimeCode", "TcType"), "");
-    EXPECT_EQ(q.Attr("TimeCodeType", "Value"), "-1");
-    EXPECT_EQ(q.Text("TimeCodeType"), "");
+    EXPECT_EQ(q.Texts({"Compression", "TimeCodeType"}), (Strings{"3", ""}));
+    EXPECT_EQ((Strings{q.Attr("TimeCode", "TcType"), q.Attr("TimeCodeType", "Value")}),
+              (Strings{"", "-1"}));
 }
 
 TEST(MediaDescription, TotalLengthWithoutSoundDirectoryRepeatsTheSound) {
     MediaRecords r;
     r.metadata.numbers[17] = 500;
-    Parsed p = r.Describe();
-    EXPECT_EQ(p.Text("TotalLength"), "500");
-    EXPECT_EQ(p.Text("AudioChannels"), "0");
+    EXPECT_EQ(r.Describe().Texts({"TotalLength", "AudioChannels"}), (Strings{"500", "0"}));
 }
 
 // Media made by the ffmpeg tool: a movie with a start timecode and sound.
@@ -395,11 +368,8 @@ TEST_F(Browse, FullDescriptionOfAGeneratedMovie) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     Parsed full;
     Parse(kxr::FileInfoAnswer(nullptr, "\\Media\\tc.mov&all"), &full);
-    EXPECT_EQ(full.Text("Width"), "64");
-    EXPECT_EQ(full.Text("Height"), "48");
-    EXPECT_EQ(full.Text("TimeCode"), "01:00:00:00");
-    EXPECT_EQ(full.Text("AudioChannels"), "2");
-    EXPECT_EQ(full.Text("AudioFrequency"), "48000");
+    EXPECT_EQ(full.Texts({"Width", "Height", "TimeCode", "AudioChannels", "AudioFrequency"}),
+              (Strings{"64", "48", "01:00:00:00", "2", "48000"}));
     Parsed brief;
     Parse(kxr::FileInfoAnswer(nullptr, "\\Media\\tc.mov"), &brief);
     EXPECT_FALSE(brief.Has("TimeCode"));

@@ -52,23 +52,18 @@ protected:
         int32_t length = 0;
         const int32_t result = handler(&client_, &body, &length, &request);
         answer_ = body != nullptr ? std::string(body, static_cast<size_t>(length)) : "";
-        if (body != nullptr) {
-            if (body[0] == '<') {
-                EXPECT_EQ(body[length], '\0');
-            }
+        EXPECT_TRUE(body == nullptr || body[0] != '<' || body[length] == '\0');
+        if (body != nullptr)
             RVFree(body);
-        }
         return result;
     }
 
     // The records sent, without the timecode-type queries.
     std::vector<kxrtest::SentRecord> Commands() const {
         std::vector<kxrtest::SentRecord> out;
-        for (const auto& s : capture_.sent) {
-            if (!(s.record.cmd == kCmdGetValue && s.record.cmdAlt == kValueTcType)) {
+        for (const auto& s : capture_.sent)
+            if (!(s.record.cmd == kCmdGetValue && s.record.cmdAlt == kValueTcType))
                 out.push_back(s);
-            }
-        }
         return out;
     }
 
@@ -83,13 +78,10 @@ TEST_F(ClipAnswers, ClipInfoDescribesAKnownClipWithItsPicon) {
     capture_.tcTypes = {{2, 8}};
     capture_.reply = [](int32_t, MediaCmd* r) {
         if (r->cmdAlt == kValueClipInfo) {
-            r->position = 250;
-            r->start = 0;
-            r->end = 500;
+            r->position = 250, r->start = 0, r->end = 500;
             PutText(r, 85, "/m/clip1.mov");
         } else if (r->cmdAlt == kValuePicon) {
-            r->position = 0;
-            PutText(r, 76, "/m/clip1.picon.jpg");
+            PutText(r, 76, "/m/clip1.picon.jpg"), r->position = 0;
         }
     };
     EXPECT_EQ(Run(kxr::HandleClipInfoRequest, "clip1&channel=2"), 1);
@@ -104,8 +96,7 @@ TEST_F(ClipAnswers, ClipInfoDescribesAKnownClipWithItsPicon) {
     const auto sent = Commands();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].record.cmdAlt, kValueClipInfo);
-    EXPECT_EQ(sent[1].record.cmdAlt, kValuePicon);
-    EXPECT_EQ(sent[1].channelArgument, 2);
+    EXPECT_TRUE(sent[1].record.cmdAlt == kValuePicon && sent[1].channelArgument == 2);
     EXPECT_EQ(sent[1].record.flags, 0x12000u);
     EXPECT_EQ(Text(sent[1].record, 76).substr(0, 5), "clip1");
 }
@@ -114,9 +105,7 @@ TEST_F(ClipAnswers, ClipInfoOfTypeZeroWithoutFileOrPicon) {
     capture_.tcTypes = {{0, 0}};
     capture_.reply = [](int32_t, MediaCmd* r) {
         if (r->cmdAlt == kValueClipInfo) {
-            r->position = 7;
-            r->start = -5;
-            r->end = 12;
+            r->position = 7, r->start = -5, r->end = 12;
         } else if (r->cmdAlt == kValuePicon) {
             r->position = -1; // no picture
         }
@@ -134,36 +123,25 @@ TEST_F(ClipAnswers, UnknownClipAnswersWithAnErrorRecord) {
     capture_.reply = [](int32_t, MediaCmd* r) { PutText(r, 85, "stale.mov"); };
     EXPECT_EQ(Run(kxr::HandleClipInfoRequest, "nosuch"), 1);
     MediaCmd expected = Commands().at(0).record;
-    expected.cmd = kCmdError;
-    expected.flags = 0x2000;
+    expected.cmd = kCmdError, expected.flags = 0x2000;
     std::memset(expected.text, 0, sizeof expected.text);
     EXPECT_EQ(answer_, Render(expected, 2));
     EXPECT_EQ(Commands().size(), 1u); // no picon asked
 }
 
 TEST_F(ClipAnswers, NextClipPassesTheNamedClipAndAnswersForTheNextOne) {
-    struct Row {
-        const char* query;
-        const char* passed;
-    };
-    const Row rows[] = {
-        {"", ""},
-        {"KXRXMLNextClip", ""},
-        {"channel=3", ""},
-        {"clip1&channel=3", "clip1"},
-        {"clip1channel=3", "clip1"},
-        {"a%20b", "a b"},
+    const std::pair<const char*, const char*> rows[] = {
+        {"", ""},         {"KXRXMLNextClip", ""},       {"channel=3", ""},
+        {"a%20b", "a b"}, {"clip1&channel=3", "clip1"}, {"clip1channel=3", "clip1"},
     };
     fake_.SetText(kOrdGetNextClip, "clip2");
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.query);
+    for (const auto& [query, passed] : rows) {
         fake_.Clear();
         capture_.sent.clear();
-        EXPECT_EQ(Run(kxr::HandleNextClipRequest, row.query), 1);
-        const auto calls = fake_.Calls();
-        ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(calls[0].ordinal, static_cast<unsigned>(kOrdGetNextClip));
-        EXPECT_EQ(calls[0].text, row.passed);
+        EXPECT_EQ(Run(kxr::HandleNextClipRequest, query), 1);
+        ASSERT_EQ(fake_.Calls().size(), 1u);
+        EXPECT_EQ(fake_.Calls()[0].ordinal, static_cast<unsigned>(kOrdGetNextClip));
+        EXPECT_EQ(fake_.Calls()[0].text, passed) << query;
         EXPECT_EQ(Text(Commands().at(0).record, 76), "clip2");
     }
 }
@@ -173,9 +151,7 @@ TEST_F(ClipAnswers, EdlStateAndInfoDescribeTheEntryAtAPosition) {
     capture_.tcTypes = {{2, 8}};
     capture_.reply = [](int32_t, MediaCmd* r) {
         if (r->cmdAlt == kValueTimelineEntry) {
-            r->start = 100;
-            r->end = 200;
-            r->channel = 7; // put back by the answer
+            r->start = 100, r->end = 200, r->channel = 7; // channel put back by the answer
         }
     };
     EXPECT_EQ(Run(kxr::HandleEdlStateRequest, "position=00:00:05:00&channel=2"), 1);
@@ -186,72 +162,54 @@ TEST_F(ClipAnswers, EdlStateAndInfoDescribeTheEntryAtAPosition) {
                            "<Start Value=\"100\" TcType=\"pal\">00:00:04:00</Start>"
                            "<End Value=\"200\" TcType=\"pal\">00:00:08:00</End></EDLLine>");
     const MediaCmd sent = Commands().at(0).record;
-    EXPECT_EQ(sent.cmd, static_cast<uint32_t>(kCmdGetValue));
-    EXPECT_EQ(sent.cmdAlt, kValueTimelineEntry);
+    EXPECT_TRUE(sent.cmd == kCmdGetValue && sent.cmdAlt == kValueTimelineEntry);
     EXPECT_EQ(sent.flags, 0x10060u | MCF_FROMTEXT);
     EXPECT_EQ(sent.position, 125);
 
     capture_.sent.clear();
     EXPECT_EQ(Run(kxr::HandleEdlInfoRequest, "position=00:00:05:00&channel=2"), 1);
     MediaCmd expected = sent;
-    expected.start = 100;
-    expected.end = 200;
+    expected.start = 100, expected.end = 200;
     EXPECT_EQ(answer_, Render(expected, 8));
 }
 
-TEST_F(ClipAnswers, SpecialPiconNamesAskForTheirFixedPictures) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"::Test", "img\\test.picon.jpg"},     {"::Bars", "img\\test.picon.jpg"},
-        {"::VTR_TC", "img\\vtr_tc.picon.jpg"}, {"::Black", "img\\black.picon.jpg"},
-        {"::Film", "img\\film.picon.jpg"},     {"::Edit", "img\\edit.picon.jpg"},
-        {"::Other", "img\\black.picon.jpg"},
+// What the picon request sends: flags, the clip-name field (9 bytes) and the
+// file field. The engine keeps the name, so the name itself is opened and fails.
+TEST_F(ClipAnswers, PiconRequestFillsTheNameFields) {
+    const struct {
+        const char* query;
+        uint32_t flags;
+        const char* clipField;
+        const char* fileField;
+    } rows[] = {
+        {"clip1&channel=0", 0x12000, "clip1", "clip1"},
+        {"/media/long/name.mov&x", 0x12000, "", "/media/long/name.mov"},
+        // Special names ask for fixed pictures.
+        {"::Test&channel=0", 0, "::Test", "img\\test.picon.jpg"},
+        {"::Bars", 0, "::Bars", "img\\test.picon.jpg"},
+        {"::VTR_TC", 0, "::VTR_TC", "img\\vtr_tc.picon.jpg"},
+        {"::Film", 0, "::Film", "img\\film.picon.jpg"},
+        {"::Edit", 0, "::Edit", "img\\edit.picon.jpg"},
+        {"::Other", 0, "::Other", "img\\black.picon.jpg"},
     };
-    for (const auto& [name, picture] : rows) {
-        SCOPED_TRACE(name);
+    for (const auto& row : rows) {
         capture_.sent.clear();
-        // The engine keeps the name, so the name itself is opened and fails.
-        EXPECT_EQ(Run(kxr::HandleGetPiconRequest, std::string(name) + "&channel=0"), 0);
+        EXPECT_EQ(Run(kxr::HandleGetPiconRequest, row.query), 0) << row.query;
         EXPECT_TRUE(answer_.empty());
         const MediaCmd sent = Commands().at(0).record;
         EXPECT_EQ(sent.cmdAlt, kValuePicon);
-        EXPECT_EQ(sent.flags, 0u);
-        EXPECT_EQ(Text(sent, 76), name);
-        EXPECT_EQ(Text(sent, 85), picture);
-    }
-}
-
-TEST_F(ClipAnswers, PiconNamesFillTheNameFields) {
-    struct Row {
-        const char* query;
-        const char* clipField;
-        const char* fileField;
-    };
-    const Row rows[] = {
-        {"clip1&channel=0", "clip1", "clip1"},
-        {"a%20b", "a b", "a b"},
-        {"/media/long/name.mov&x", "", "/media/long/name.mov"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.query);
-        capture_.sent.clear();
-        Run(kxr::HandleGetPiconRequest, row.query);
-        const MediaCmd sent = Commands().at(0).record;
-        EXPECT_EQ(sent.flags, 0x12000u);
-        EXPECT_EQ(std::string(sent.text, strnlen(sent.text, 9)), row.clipField);
-        EXPECT_EQ(Text(sent, 85), row.fileField);
+        EXPECT_EQ(sent.flags, row.flags) << row.query;
+        EXPECT_EQ(std::string(sent.text, strnlen(sent.text, 9)), row.clipField) << row.query;
+        EXPECT_EQ(Text(sent, 85), row.fileField) << row.query;
     }
     capture_.sent.clear();
     EXPECT_EQ(Run(kxr::HandleGetPiconRequest, "&channel=0"), 0);
     EXPECT_TRUE(Commands().empty());
-}
-
-TEST_F(ClipAnswers, PiconOfAVtrChannelIsAskedByFrame) {
+    // A VTR channel is asked by frame.
     fake_.SetResult(kOrdGetMode, 1);
     EXPECT_EQ(Run(kxr::HandleGetPiconRequest, "1200&channel=0"), 0);
     const MediaCmd sent = Commands().at(0).record;
-    EXPECT_EQ(sent.flags, 0x10040u);
-    EXPECT_EQ(sent.position, 1200);
-    EXPECT_EQ(sent.text[0], '\0');
+    EXPECT_TRUE(sent.flags == 0x10040u && sent.position == 1200 && sent.text[0] == '\0');
 }
 
 TEST_F(ClipAnswers, PiconSendsTheFileTheEngineNamed) {
