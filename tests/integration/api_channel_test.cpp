@@ -8,27 +8,16 @@
 
 namespace {
 
-// The status line and body of the answer to GET /target.
-std::pair<std::string, std::string> Exchange(uint16_t port, const std::string& target) {
-    const std::string answer =
-        kxrit::RawExchange(port, "GET /" + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    const size_t end = answer.find("\r\n\r\n");
-    if (end == std::string::npos) {
-        return {"<no answer>", ""};
-    }
-    return {answer.substr(0, answer.find("\r\n")), answer.substr(end + 4)};
-}
-
 TEST(ApiChannelControl, PageQueriesDriveAChannelThatScriptsReadBack) {
     kxrit::HostProcess host;
     // Files the media library cannot read count as ten seconds each.
-    kxrit::WriteFile(host.Dir() / "media" / "clipone.mov", "not really a movie");
-    kxrit::WriteFile(host.Dir() / "media" / "cliptwo.mov", "not really a movie");
-    kxrit::WriteFile(host.Root() / "notes.txt", "plain notes\n");
-    kxrit::WriteFile(host.Root() / "empty.txt", "");
+    kxrtest::WriteFile(host.Dir() / "media" / "clipone.mov", "not really a movie");
+    kxrtest::WriteFile(host.Dir() / "media" / "cliptwo.mov", "not really a movie");
+    kxrtest::WriteFile(host.Root() / "notes.txt", "plain notes\n");
+    kxrtest::WriteFile(host.Root() / "empty.txt", "");
     ASSERT_TRUE(host.Start()) << host.Failure();
     auto value = [&](const std::string& target) {
-        const auto [status, body] = Exchange(host.Port(), target);
+        const auto [status, body] = kxrit::StatusAndBody(host.Get("/" + target));
         EXPECT_EQ(status, "HTTP/1.1 200 OK") << target;
         return body;
     };
@@ -68,7 +57,7 @@ TEST(ApiChannelControl, PageQueriesDriveAChannelThatScriptsReadBack) {
     EXPECT_EQ(value("KXRSetErrorLogStop"), "0");
     EXPECT_EQ(value("KXRPassThrough?notes.txt"), "plain notes\n");
     // An empty file is not an answer: the path goes on to the file server.
-    EXPECT_EQ(Exchange(host.Port(), "KXRPage?empty.txt").first, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(kxrit::StatusAndBody(host.Get("/KXRPage?empty.txt")).first, "HTTP/1.1 404 Not Found");
 }
 
 } // namespace

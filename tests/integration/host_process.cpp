@@ -1,11 +1,7 @@
 #include "host_process.h"
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
-
-#include "platform/kxr_socket.h"
 
 #ifndef KXR_HOST_EXECUTABLE
 #error "the build names kxr-host in KXR_HOST_EXECUTABLE"
@@ -22,75 +18,12 @@ namespace {
 constexpr auto kStartTimeout = std::chrono::seconds(30);
 constexpr uint32_t kReapMs = 10000;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 } // namespace
 
-uint16_t FreeLoopbackPort() {
-    const plat::SocketHandle s = plat::SocketOpenTcp();
-    uint16_t port = 0;
-    if (s != plat::kInvalidSocket && plat::SocketBind(s, plat::kIpv4Loopback, 0)) {
-        port = plat::SocketLocalPort(s);
+HostProcess::HostProcess() : root_(dir_.Path() / "www"), log_(dir_.Path() / "host.log") {
+    for (const char* d : {"www", "media", "logs"}) {
+        fs::create_directories(dir_.Path() / d);
     }
-    plat::SocketClose(s);
-    return port;
-}
-
-bool CanConnect(uint16_t port) {
-    const plat::SocketHandle s = plat::SocketOpenTcp();
-    const bool ok = s != plat::kInvalidSocket && plat::SocketConnect(s, plat::kIpv4Loopback, port);
-    plat::SocketClose(s);
-    return ok;
-}
-
-std::string RawExchange(uint16_t port, const std::string& request) {
-    const plat::SocketHandle s = plat::SocketOpenTcp();
-    if (s == plat::kInvalidSocket || !plat::SocketConnect(s, plat::kIpv4Loopback, port)) {
-        plat::SocketClose(s);
-        return std::string();
-    }
-    size_t sent = 0;
-    while (sent < request.size()) {
-        const int64_t n = plat::SocketSend(s, request.data() + sent, request.size() - sent);
-        if (n <= 0) {
-            break;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    plat::SocketSetReceiveTimeout(s, 20000);
-    std::string answer;
-    char buffer[8192];
-    for (;;) {
-        const int64_t n = plat::SocketReceive(s, buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        answer.append(buffer, static_cast<size_t>(n));
-    }
-    plat::SocketClose(s);
-    return answer;
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-HostProcess::HostProcess() {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir_ = fs::temp_directory_path() /
-           ("kxrhost_" + std::to_string(plat::ProcessCurrentId()) + "_" + std::to_string(stamp));
-    root_ = dir_ / "www";
-    log_ = dir_ / "host.log";
-    fs::create_directories(root_);
-    fs::create_directories(dir_ / "media");
-    fs::create_directories(dir_ / "logs");
 }
 
 HostProcess::~HostProcess() {
@@ -101,27 +34,32 @@ HostProcess::~HostProcess() {
             plat::ProcessWait(process_, kReapMs, &ignored);
         }
     }
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
 }
 
-std::string HostProcess::Output() const {
-    return ReadText(log_);
+std::string HostProcess::Get(const std::string& target) const {
+    return kxrtest::Exchange(
+        port_, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
 }
 
-bool HostProcess::Start() {
+std::pair<std::string, std::string> StatusAndBody(const std::string& answer) {
+    return {answer.substr(0, answer.find("\r\n")), kxrtest::Body(answer)};
+}
+
+bool HostProcess::Start(const std::string& extraConfig) {
     for (int attempt = 0; attempt < 3 && process_ == plat::kNoProcess; ++attempt) {
-        port_ = FreeLoopbackPort();
+        port_ = kxrtest::FreeLoopbackPort();
         if (port_ == 0) {
             continue;
         }
-        const fs::path config = dir_ / "kxr.toml";
+        const fs::path config = Dir() / "kxr.toml";
         // Literal TOML strings: a Windows path keeps its backslashes.
-        WriteFile(config, "[KXR.NetServer]\nHTTPPort = " + std::to_string(port_) +
-                              "\nHTTPPath = '" + root_.string() + "'\n\n[KXR.Internal0]\nDir = '" +
-                              (dir_ / "media").string() +
-                              "'\n\n[KXR.Engine]\nChannels = 2\nDeterministic = 1\nLogDir = '" +
-                              (dir_ / "logs").string() + "'\n");
+        kxrtest::WriteFile(config, "[KXR.NetServer]\nHTTPPort = " + std::to_string(port_) +
+                                       "\nHTTPPath = '" + root_.string() +
+                                       "'\n\n[KXR.Internal0]\nDir = '" +
+                                       (Dir() / "media").string() +
+                                       "'\n\n[KXR.Engine]\nChannels = 2\nDeterministic = 1\n"
+                                       "LogDir = '" +
+                                       (Dir() / "logs").string() + "'\n" + extraConfig);
         process_ = plat::ProcessSpawn({KXR_HOST_EXECUTABLE, "--config", config.string()},
                                       log_.string().c_str());
         if (process_ == plat::kNoProcess) {
@@ -147,7 +85,7 @@ bool HostProcess::Start() {
                 failure_ = "no port could be bound:\n" + output;
                 break;
             }
-            if (output.find(serving) != std::string::npos && CanConnect(port_)) {
+            if (output.find(serving) != std::string::npos && kxrtest::CanConnect(port_)) {
                 failure_.clear();
                 return true;
             }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/kxr_process.h"
+#include "tests/support/net_test_util.h"
 
 namespace kxrit {
 
@@ -19,21 +20,25 @@ public:
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
 
-    // Writes the configuration, starts kxr-host and waits until it accepts
-    // connections. False (with the reason in Failure()) when it did not.
-    bool Start();
+    // Writes the configuration (with extraConfig at its end), starts kxr-host
+    // and waits until it accepts connections. False (with the reason in
+    // Failure()) when it did not.
+    bool Start(const std::string& extraConfig = std::string());
     // Asks the host to stop and waits up to timeoutMs; true with its exit
     // code when it ended.
     bool Stop(uint32_t timeoutMs, int* exitCode);
 
     uint16_t Port() const { return port_; }
+    // The document root is Dir()/www, the record directory Dir()/media.
     const std::filesystem::path& Root() const { return root_; }
-    const std::filesystem::path& Dir() const { return dir_; }
-    std::string Output() const;
+    const std::filesystem::path& Dir() const { return dir_.Path(); }
+    std::string Output() const { return kxrtest::ReadFile(log_); }
     const std::string& Failure() const { return failure_; }
+    // The whole answer to GET target, sent over a raw loopback socket.
+    std::string Get(const std::string& target) const;
 
 private:
-    std::filesystem::path dir_;
+    kxrtest::TempDir dir_{"kxrhost"};
     std::filesystem::path root_;
     std::filesystem::path log_;
     uint16_t port_ = 0;
@@ -41,12 +46,8 @@ private:
     std::string failure_;
 };
 
-// The whole answer to a request sent over a raw loopback socket.
-std::string RawExchange(uint16_t port, const std::string& request);
-bool CanConnect(uint16_t port);
-uint16_t FreeLoopbackPort();
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// The status line and the body of an answer.
+std::pair<std::string, std::string> StatusAndBody(const std::string& answer);
 
 } // namespace kxrit
 

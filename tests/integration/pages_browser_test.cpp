@@ -5,9 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,21 +32,9 @@ struct Answer {
     std::string body;
 };
 
-Answer Get(uint16_t port, const std::string& target) {
-    const std::string whole = RawExchange(
-        port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    const size_t split = whole.find("\r\n\r\n");
-    if (split == std::string::npos) {
-        return Answer{whole, std::string()};
-    }
-    return Answer{whole.substr(0, split), whole.substr(split + 4)};
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+Answer Get(const HostProcess& host, const std::string& target) {
+    const std::string whole = host.Get(target);
+    return Answer{whole.substr(0, whole.find("\r\n\r\n")), kxrtest::Body(whole)};
 }
 
 // Where Debian's chromium package puts it.
@@ -91,7 +77,7 @@ BrowserRun RunChromium(const std::vector<std::string>& extra, const fs::path& wo
         int ignored = 0;
         plat::ProcessWait(process, 10000, &ignored);
     }
-    run.output = ReadText(log);
+    run.output = kxrtest::ReadFile(log);
     std::error_code ignored;
     fs::remove_all(profile, ignored);
     return run;
@@ -101,8 +87,8 @@ class PagesInBrowser : public ::testing::Test {
 protected:
     void SetUp() override {
         // Unreadable media files still make clips (of a default length).
-        WriteFile(host_.Dir() / "media" / "alpha.mov", "not really a movie");
-        WriteFile(host_.Dir() / "media" / "bravo.mov", "not really a movie either");
+        kxrtest::WriteFile(host_.Dir() / "media" / "alpha.mov", "not really a movie");
+        kxrtest::WriteFile(host_.Dir() / "media" / "bravo.mov", "not really a movie either");
         ASSERT_TRUE(host_.Start()) << host_.Failure();
     }
 
@@ -121,7 +107,7 @@ std::string ClipRow(const std::string& page, const std::string& clip) {
 }
 
 TEST_F(PagesInBrowser, ClipLinkOfTheMediaPageLoadsAndMarksIt) {
-    const Answer first = Get(host_.Port(), "/KXRMedia");
+    const Answer first = Get(host_, "/KXRMedia");
     ASSERT_NE(first.head.find(" 200 "), std::string::npos) << first.head;
     ASSERT_NE(ClipRow(first.body, "alpha"), "") << first.body;
     const std::string row = ClipRow(first.body, "bravo");
@@ -132,15 +118,15 @@ TEST_F(PagesInBrowser, ClipLinkOfTheMediaPageLoadsAndMarksIt) {
     const size_t href = row.find("href=\"") + 6;
     const std::string link = row.substr(href, row.find('"', href) - href);
     EXPECT_EQ(link, "KXRMedia?type=0&channel=0&load=bravo");
-    const Answer loaded = Get(host_.Port(), "/" + link);
+    const Answer loaded = Get(host_, "/" + link);
     EXPECT_EQ(ClipRow(loaded.body, "bravo").rfind("\n <TR class=\"mediaSelected\">", 0), 0u)
         << loaded.body;
     EXPECT_EQ(ClipRow(loaded.body, "alpha").find("mediaSelected"), std::string::npos);
 
     // The engine has it cued: a plain redraw still marks it.
-    const Answer again = Get(host_.Port(), "/KXRMedia");
+    const Answer again = Get(host_, "/KXRMedia");
     EXPECT_NE(ClipRow(again.body, "bravo").find("mediaSelected"), std::string::npos) << again.body;
-    EXPECT_EQ(Get(host_.Port(), "/KXRGetState").body, "Cued");
+    EXPECT_EQ(Get(host_, "/KXRGetState").body, "Cued");
 }
 
 TEST_F(PagesInBrowser, EveryPageRendersInChromium) {
@@ -157,8 +143,7 @@ TEST_F(PagesInBrowser, EveryPageRendersInChromium) {
              fs::copy_options::overwrite_existing | fs::copy_options::recursive);
 
     // A cued clip, so that the media page shows a selected row.
-    ASSERT_NE(Get(host_.Port(), "/KXRMedia?load=alpha").body.find("mediaSelected"),
-              std::string::npos);
+    ASSERT_NE(Get(host_, "/KXRMedia?load=alpha").body.find("mediaSelected"), std::string::npos);
 
     const struct {
         const char* path;
@@ -175,11 +160,11 @@ TEST_F(PagesInBrowser, EveryPageRendersInChromium) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        const Answer answer = Get(host_.Port(), std::string("/") + c.path);
+        const Answer answer = Get(host_, std::string("/") + c.path);
         ASSERT_NE(answer.head.find(" 200 "), std::string::npos) << answer.head;
         ASSERT_EQ(answer.body.rfind("<HTML>", 0), 0u) << answer.body.substr(0, 200);
         const fs::path file = pages / (std::string(c.path) + ".html");
-        WriteFile(file, answer.body);
+        kxrtest::WriteFile(file, answer.body);
 
         const BrowserRun run = RunChromium({"--dump-dom", file.string()}, pages);
         ASSERT_TRUE(run.finished) << "chromium did not finish within 60 s:\n" << run.output;
@@ -198,7 +183,7 @@ TEST_F(PagesInBrowser, EveryPageRendersInChromium) {
                     pages);
     ASSERT_TRUE(run.finished) << "chromium did not finish within 60 s:\n" << run.output;
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    const std::string png = ReadText(shot);
+    const std::string png = kxrtest::ReadFile(shot);
     ASSERT_GT(png.size(), 1000u) << run.output;
     EXPECT_EQ(png.substr(1, 3), "PNG");
 }

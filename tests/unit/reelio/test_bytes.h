@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace reelio_test {
@@ -18,20 +17,14 @@ inline void Put16(Bytes& b, std::size_t at, uint16_t v, bool bigEndian) {
 }
 
 inline void Put32(Bytes& b, std::size_t at, uint32_t v, bool bigEndian) {
-    for (int i = 0; i < 4; ++i) {
-        const int shift = bigEndian ? 24 - 8 * i : 8 * i;
-        b[at + static_cast<std::size_t>(i)] = static_cast<uint8_t>(v >> shift);
-    }
+    for (std::size_t i = 0; i < 4; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (bigEndian ? 24 - 8 * i : 8 * i));
 }
 
 inline void PutFloat(Bytes& b, std::size_t at, float v, bool bigEndian) {
     uint32_t bits = 0;
     std::memcpy(&bits, &v, sizeof bits);
     Put32(b, at, bits, bigEndian);
-}
-
-inline void PutText(Bytes& b, std::size_t at, const std::string& text) {
-    std::memcpy(b.data() + at, text.c_str(), text.size() + 1);
 }
 
 // A 2048-byte DPX header, every optional field undefined (0xFF bytes), with
@@ -43,27 +36,24 @@ inline Bytes DpxHeader(bool bigEndian, uint32_t width, uint32_t height, uint8_t 
     Put32(b, 4, 2048, bigEndian);  // image offset
     Put32(b, 24, 1664, bigEndian); // generic header size
     Put32(b, 28, 384, bigEndian);  // industry header size
-    Put16(b, 768, 0, bigEndian);   // orientation
+    Put16(b, 768, 0, bigEndian);   // orientation: top to bottom
     Put16(b, 770, 1, bigEndian);   // elements
     Put32(b, 772, width, bigEndian);
     Put32(b, 776, height, bigEndian);
     b[800] = descriptor;
     b[803] = bitSize;
     Put16(b, 804, packing, bigEndian);
-    Put16(b, 806, 0, bigEndian); // encoding: none
     Put32(b, 808, 2048, bigEndian);
     return b;
 }
 
 inline void AppendChunk(Bytes& b, const char* id, const Bytes& body, uint32_t claimed) {
     b.insert(b.end(), id, id + 4);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         b.push_back(static_cast<uint8_t>(claimed >> (8 * i)));
-    }
     b.insert(b.end(), body.begin(), body.end());
-    if (body.size() % 2 != 0) {
+    if (body.size() % 2 != 0)
         b.push_back(0);
-    }
 }
 
 inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
@@ -80,8 +70,9 @@ inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bi
 
 // "RIFF" + size + "WAVE"; the RIFF size is not checked by readers.
 inline Bytes WaveStart(const char* magic = "RIFF") {
-    Bytes b(magic, magic + 4);
-    b.insert(b.end(), {0, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    Bytes b(12, 0);
+    std::memcpy(b.data(), magic, 4);
+    std::memcpy(b.data() + 8, "WAVE", 4);
     return b;
 }
 

@@ -3,117 +3,46 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
+#include <tuple>
+#include <utility>
 
-namespace {
-
-TEST(SniprCopy, CutsAtWidthAndTerminates) {
-    struct Case {
-        const char* source;
-        const char* copied;
-    };
-    const Case cases[] = {
-        {"", ""},
-        {"CLIP", "CLIP"},
-        {"CLIP0001", "CLIP0001"},
-        {"CLIP00012345", "CLIP0001"},
-        {"A  ", "A  "},
-        {"::Black", "::Black"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.source);
+TEST(Snipr, CopyCutsAtWidthAndTerminates) {
+    const char* rows[][2] = {{"", ""}, {"CLIP0001", "CLIP0001"}, {"CLIP00012345", "CLIP0001"}};
+    for (const auto& row : rows) {
         char target[16];
         std::memset(target, 'x', sizeof target);
-        strcpyClip(target, c.source);
-        EXPECT_STREQ(target, c.copied);
-        // Nothing past the terminator is touched.
-        const std::size_t len = std::strlen(c.copied);
-        for (std::size_t i = len + 1; i < sizeof target; ++i) {
-            ASSERT_EQ(target[i], 'x') << i;
-        }
+        strcpyClip(target, row[0]);
+        EXPECT_STREQ(target, row[1]);
+        EXPECT_EQ(target[std::strlen(row[1]) + 1], 'x') << row[0]; // nothing past the terminator
     }
-}
-
-TEST(SniprCopy, UnterminatedSourceReadsOnlyTheWidth) {
-    const unsigned char record[8] = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'};
-    unsigned char target[9];
-    strcpyClip(target, record);
-    EXPECT_EQ(std::memcmp(target, "ABCDEFGH", 9), 0);
-}
-
-TEST(SniprCopy, NullSourceGivesEmptyName) {
+    const char record[8] = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}; // unterminated source
     char target[9] = "junk";
-    strcpyClip(target, nullptr);
-    EXPECT_STREQ(target, "");
-    strcpyClip(nullptr, "CLIP"); // must not crash
+    strcpyClip(target, record);
+    EXPECT_STREQ(target, "ABCDEFGH");
 }
 
-TEST(SniprCompare, Cases) {
-    struct Case {
-        const char* a;
-        const char* b;
-        int sign;
+TEST(Snipr, CompareWithinWidthIgnoringTrailingBlanks) {
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"CLIP", "CLIP    ", 0},      {"", "        ", 0},       {"CLIP0001X", "CLIP0001Y", 0},
+        {"CLIP0001", "CLIP0002", -1}, {"CLIP", "CLIP0", -1},     {" CLIP", "CLIP", -1},
+        {"A\xE9", "A\x41", 1},        {"::Bars", "::Black", -1},
     };
-    const Case cases[] = {
-        {"CLIP0001", "CLIP0001", 0}, {"CLIP", "CLIP    ", 0},       {"CLIP  ", "CLIP", 0},
-        {"", "        ", 0},         {"CLIP0001X", "CLIP0001Y", 0}, {"CLIP0001", "CLIP0002", -1},
-        {"CLIP0002", "CLIP0001", 1}, {"CLIP", "CLIP0", -1},         {"CLIP0", "CLIP", 1},
-        {" CLIP", "CLIP", -1},       {"clip", "CLIP", 1},           {"A\xE9", "A\x41", 1},
-        {"::Bars", "::Bars", 0},     {"::Bars", "::Black", -1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
-        const int r = strcmpClip(c.a, c.b);
-        EXPECT_EQ((r > 0) - (r < 0), c.sign);
+    for (const auto& [a, b, sign] : rows) {
+        const int r = strcmpClip(a, b);
+        EXPECT_EQ((r > 0) - (r < 0), sign) << a << " vs " << b;
     }
-    EXPECT_EQ(strcmpClip(nullptr, ""), 0);
+    const char unterminated[8] = {'C', 'L', 'I', 'P', '0', '0', '0', '1'};
+    EXPECT_EQ(strcmpClip(unterminated, "CLIP0001"), 0);
     EXPECT_LT(strcmpClip(nullptr, "A"), 0);
 }
 
-TEST(SniprCompare, UnterminatedNames) {
-    const char a[8] = {'C', 'L', 'I', 'P', '0', '0', '0', '1'};
-    const char b[8] = {'C', 'L', 'I', 'P', ' ', ' ', ' ', ' '};
-    EXPECT_EQ(strcmpClip(a, "CLIP0001"), 0);
-    EXPECT_EQ(strcmpClip(b, "CLIP"), 0);
-    EXPECT_GT(strcmpClip(a, b), 0);
-}
-
-TEST(SniprSpecial, Names) {
-    struct Case {
-        const char* name;
-        bool special;
-    };
-    const Case cases[] = {
-        {"::Test", true},  {"::Bars", true}, {"::VTR_TC", true},  {"::Black", true},
-        {"::Film", true},  {"::Edit", true}, {"::Other", true},   {"::", true},
-        {":Black", false}, {"Black", false}, {" ::Black", false}, {"", false},
-        {"CLIP::", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsSpecialClip(c.name) != 0, c.special);
-    }
+TEST(Snipr, SpecialNamesAndTerminate) {
+    const std::pair<const char*, bool> specials[] = {
+        {"::Black", true}, {"::", true}, {":Black", false}, {" ::Black", false}, {"CLIP::", false}};
+    for (const auto& [name, special] : specials)
+        EXPECT_EQ(IsSpecialClip(name) != 0, special) << name;
     EXPECT_EQ(IsSpecialClip(nullptr), 0);
+    char name[16] = "        X";
+    termClip(name, 8);
+    EXPECT_STREQ(name, "        "); // blanks stay
 }
-
-TEST(SniprTerm, TerminatesAtWidthKeepingBlanks) {
-    char name[36];
-    std::memset(name, 0, sizeof name);
-    std::memcpy(name, "CLIP0001TAIL", 12);
-    termClip(name, 8);
-    EXPECT_STREQ(name, "CLIP0001");
-    EXPECT_EQ(name[9], 'A') << "only the byte at the width changes";
-
-    std::memcpy(name, "        X", 9);
-    termClip(name, 8);
-    EXPECT_STREQ(name, "        ");
-
-    std::memcpy(name, "AB", 3);
-    termClip(name, 8);
-    EXPECT_STREQ(name, "AB");
-
-    termClip(name, 0);
-    EXPECT_STREQ(name, "");
-}
-
-} // namespace

@@ -1,0 +1,198 @@
+// Reading a request: its path, its lines and the conditions on a file answer.
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "httpd/file_conditions.h"
+#include "httpd/request_reader.h"
+#include "httpd_test_support.h"
+
+namespace kxr::httpd {
+namespace {
+
+TEST(DecodeRequestPath, DecodesAndStopsAsClientsExpect) {
+    // ':' to '?' sit above '9' and count as digits 10 to 15; "\301" is not a digit.
+    const std::vector<std::tuple<const char*, size_t, std::string>> cases = {
+        {"/a%20b.txt HTTP/1.1", 64, "/a b.txt"},
+        {"/x?y=1 HTTP/1.1", 64, "/x"},
+        {"/%zz HTTP/1.1", 64, "/%zz"},
+        {"/%4", 64, "/%4"},
+        {"/a+b", 64, "/a+b"},
+        {"/%2F%2e%2E", 64, "//.."},
+        {"/%3:", 64, "/:"},
+        {"/%G0", 64, "/%G0"},
+        {"/%\3010", 64, "/%\3010"},
+        {"/abcdef", 4, "/ab"},
+        {"", 8, ""},
+        {"/%41%42", 3, "/A"}};
+    for (const auto& [source, capacity, expected] : cases) {
+        char out[64];
+        std::memset(out, 'X', sizeof out);
+        EXPECT_EQ(DecodeRequestPath(source, out, capacity), 1);
+        EXPECT_EQ(std::string(out), expected) << source;
+        EXPECT_LT(std::strlen(out), capacity);
+    }
+}
+
+TEST(HasParentSegment, OnlyWholeSegmentsCount) {
+    const std::vector<std::pair<const char*, bool>> cases = {
+        {".//../secret", true}, {".//a/..\\b", true}, {".//a/..", true},   {"..", true},
+        {"..\\x", true},        {".//a..b", false},   {".//a/...", false}, {".//a/..b", false},
+        {".//b../c", false},    {".//", false},       {"\\..\\", true}};
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(HasParentSegment(path), expected) << path;
+}
+
+// Feeds the reader fixed chunks, then end of stream or an error.
+struct ChunkSource {
+    std::vector<std::string> chunks;
+    size_t next = 0;
+    int finalError = 0; // 0: the peer closes
+    static int64_t Receive(void* context, char* buffer, size_t count, int* error) {
+        auto* self = static_cast<ChunkSource*>(context);
+        if (self->next >= self->chunks.size()) {
+            if (self->finalError != 0) {
+                *error = self->finalError;
+                return -1;
+            }
+            return 0;
+        }
+        const std::string& chunk = self->chunks[self->next++];
+        const size_t n = chunk.size() < count ? chunk.size() : count;
+        std::memcpy(buffer, chunk.data(), n);
+        return static_cast<int64_t>(n);
+    }
+};
+
+struct LineCase {
+    std::vector<std::string> chunks;
+    int finalError;
+    size_t capacity;
+    std::vector<std::pair<int32_t, std::string>> lines;
+};
+
+TEST(ReadRequestLine, SplitsLinesAcrossReceives) {
+    const std::vector<LineCase> cases = {
+        // An empty line reads as 0.
+        {{"Host: x\r\n\r\n"}, 0, 4096, {{7, "Host: x"}, {0, ""}, {0, ""}}},
+        // A bare LF keeps the last character.
+        {{"GET /a HTTP/1.0\nB: c\n"}, 0, 4096, {{15, "GET /a HTTP/1.0"}, {4, "B: c"}}},
+        // Line spread over three receives, CR in one and LF in the next.
+        {{"GE", "T /x HTTP/1.1\r", "\nNext\r\n"}, 0, 4096, {{15, "GET /x HTTP/1.1"}, {4, "Next"}}},
+        // Peer closes mid-line; a trailing CR is dropped too.
+        {{"partial\r"}, 0, 4096, {{7, "partial"}, {0, ""}}},
+        // Cut to capacity - 1.
+        {{"abcdefghij\r\nk\r\n"}, 0, 5, {{4, "abcd"}, {1, "k"}}},
+        // Time-out gives -1, another error ends the line with what came.
+        {{"GET /"}, platform::kSockErrTimedOut, 4096, {{-1, ""}}},
+        {{"GET /"}, platform::kSockErrConnectionReset, 4096, {{5, "GET /"}}},
+    };
+    for (const LineCase& c : cases) {
+        ChunkSource source{c.chunks, 0, c.finalError};
+        auto record = std::make_unique<ConnectionRecord>();
+        *record = ConnectionRecord{};
+        for (const auto& [result, text] : c.lines) {
+            std::vector<char> line(c.capacity, 'X');
+            const int32_t n = ReadRequestLineFrom(record.get(), line.data(), line.size(),
+                                                  ChunkSource::Receive, &source);
+            EXPECT_EQ(n, result) << c.chunks[0];
+            if (n >= 0) {
+                EXPECT_EQ(std::string(line.data()), text) << c.chunks[0];
+            }
+            // The receive buffer always reads as text.
+            EXPECT_EQ(record->recvBuffer[record->recvCount], '\0');
+        }
+    }
+}
+
+TEST(ReadRequestLine, ASocketTimeOutGivesUp) {
+    test::RecordOnPair rp;
+    platform::SocketSetReceiveTimeout(rp.pair.server, 100);
+    char line[4096];
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadRequestLine(rp.record.get(), line, sizeof line), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "recv() failed: error 10060\n");
+}
+
+constexpr const char* kDate = "Tue, 05 Mar 2024 13:05:09 GMT";
+const std::string kSince = "If-Modified-Since: " + std::string(kDate);
+
+// The headers a plan carries after its Last-Modified line.
+std::string Heads(const std::string& range, int64_t length) {
+    std::string text = range.empty() ? "" : "Content-Range: bytes " + range + "\r\n";
+    return length < 0 ? text : text + "Content-Length: " + std::to_string(length) + "\r\n";
+}
+
+struct PlanCase {
+    std::vector<std::string> lines;
+    int64_t size;
+    int32_t status;
+    int32_t flag;
+    int64_t start;
+    int64_t length;
+    std::string headers;
+};
+
+TEST(PlanFileAnswer, RangesAndConditionsDecideTheAnswer) {
+    const std::string whole = Heads("0-999/1000", 1000);
+    const std::vector<PlanCase> cases = {
+        {{"Range: bytes=500-"}, 1000, 206, 1, 500, 500, Heads("500-999/1000", 500)},
+        {{"Range: bytes=2000-"}, 1000, 416, -1, 0, 1000, Heads("2000-999/1000", 1000)},
+        {{"Range: bytes=2000-", "If-Range: x"}, 1000, 200, 0, 0, 1000, whole},
+        {{"Range: bytes=10-1000"}, 1000, 416, -1, 0, 1000, Heads("10-1000/1000", 1000)},
+        {{"Range: bytes=0-9", kSince}, 1000, 416, -1, 0, 1000, Heads("0-9/1000", 1000)},
+        {{kSince + "; length=1000"}, 1000, 304, 0, 0, 1000, whole},
+        {{"If-Modified-Since: Mon, 04 Mar 2024 13:05:09 GMT"}, 1000, 200, 0, 0, 1000, whole},
+        // An end of 0 means no end; an end before the start is taken as it is.
+        {{"Range: bytes=0-0"}, 1000, 206, 1, 0, 1000, whole},
+        {{"Range: bytes=500-100"}, 1000, 206, 1, 500, -399, Heads("500-100/1000", -1)},
+        {{}, 0, 200, 0, 0, 0, ""},
+        // Suffix ranges.
+        {{"Range: bytes=-100"}, 1000, 206, 1, 900, 100, Heads("900-999/1000", 100)},
+        {{"Range: bytes=-5000"}, 1000, 206, 1, 0, 1000, whole},
+        {{"Range: bytes=-0"}, 1000, 416, -1, 0, 1000, Heads("1000-999/1000", 1000)},
+        // Other units, lower-case names and unreadable values.
+        {{"Range: items=0-5"}, 1000, 200, 0, 0, 1000, whole},
+        {{"range: bytes=0-5", "if-modified-since: x"}, 1000, 200, 0, 0, 1000, whole},
+        {{"Range: bytes=abc-"}, 1000, 206, 1, 0, 1000, whole},
+        // Overflow saturates and wraps as the C conversion does.
+        {{"Range: bytes=99999999999999999999999-"},
+         1000,
+         416,
+         -1,
+         0,
+         1000,
+         Heads("2305843009213693952-999/1000", 1000)},
+    };
+    for (const PlanCase& c : cases) {
+        const std::string trace = c.lines.empty() ? "size " + std::to_string(c.size) : c.lines[0];
+        RequestConditions conditions;
+        ResetConditions(&conditions);
+        for (const std::string& line : c.lines)
+            ParseConditionLine(line.c_str(), &conditions);
+        FilePlan plan;
+        PlanFileAnswer(conditions, c.size, kDate, &plan);
+        EXPECT_EQ(plan.status, c.status) << trace;
+        EXPECT_EQ(plan.rangeFlag, c.flag) << trace;
+        if (plan.rangeFlag > 0) {
+            EXPECT_EQ(plan.start, c.start) << trace;
+        }
+        EXPECT_EQ(plan.length, c.length) << trace;
+        EXPECT_EQ(std::string(plan.headerText),
+                  "Last-Modified: " + std::string(kDate) + "\r\n" + c.headers)
+            << trace;
+    }
+}
+
+TEST(ParseConditionLine, KeepsAtMost49CharactersOfTheDate) {
+    RequestConditions conditions;
+    ResetConditions(&conditions);
+    ParseConditionLine(("If-Modified-Since: " + std::string(80, 'd')).c_str(), &conditions);
+    EXPECT_EQ(std::string(conditions.ifModifiedSince), std::string(49, 'd'));
+}
+
+} // namespace
+} // namespace kxr::httpd
