@@ -1,12 +1,10 @@
 // The argument texts of the three browsing answers, parsed as the answers
 // parse them, with one root loaded so that the root mapping is reached.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "files/browse_answers.h"
 #include "files/file_roots.h"
+#include "fuzz_check.h"
 #include "kxr/rvutil.h"
 
 namespace {
@@ -24,12 +22,10 @@ bool LoadOneRoot() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool loaded = LoadOneRoot();
-    (void)loaded;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const kxr::NextDirArgs next = kxr::ParseNextDirArgs(text);
-    if (!next.listRoots) {
+    if (loaded && !next.listRoots)
         kxr::LocalDirectoryOf(next.directory);
-    }
     kxr::ParseFileInfoArgs(text);
     std::string path;
     kxr::MakeDirPath(text, &path);

@@ -2,21 +2,20 @@
 // the input chooses, are read as request and header lines, the target is
 // decoded and checked for parent segments, and the header lines are planned
 // into a file answer.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
+#include <algorithm>
 #include <memory>
-#include <string>
 
+#include "fuzz_check.h"
 #include "httpd/file_conditions.h"
 #include "httpd/request_reader.h"
+
+using kxrfuzz::Require;
 
 namespace {
 
 struct Source {
     const uint8_t* data;
-    size_t size;
-    size_t pos;
+    size_t size, pos;
     uint8_t chunk;
 };
 
@@ -27,11 +26,7 @@ int64_t Receive(void* context, char* buffer, size_t count, int* error) {
         *error = s->chunk % 7 == 0 ? 10060 : 10054;
         return s->chunk % 3 == 0 ? -1 : 0;
     }
-    size_t n = s->chunk == 0 ? count : s->chunk;
-    if (n > count)
-        n = count;
-    if (n > s->size - s->pos)
-        n = s->size - s->pos;
+    const size_t n = std::min({s->chunk == 0 ? count : s->chunk, count, s->size - s->pos});
     std::memcpy(buffer, s->data + s->pos, n);
     s->pos += n;
     return static_cast<int64_t>(n);
@@ -48,36 +43,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto record = std::make_unique<ConnectionRecord>();
     std::memset(record.get(), 0, sizeof(ConnectionRecord));
     auto line = std::make_unique<char[]>(capacity);
-    char path[kPathBufferSize];
+    char path[kPathBufferSize] = "./";
 
     const int32_t n = ReadRequestLineFrom(record.get(), line.get(), capacity, Receive, &source);
     if (n < 0)
         return 0;
-    if (std::strlen(line.get()) > static_cast<size_t>(n) ||
-        record->recvBuffer[record->recvCount] != 0)
-        __builtin_trap();
+    Require(std::strlen(line.get()) <= static_cast<size_t>(n) &&
+            record->recvBuffer[record->recvCount] == 0);
     const char* space = std::strchr(line.get(), ' ');
-    path[0] = '.';
-    path[1] = '/';
     DecodeRequestPath(space != nullptr ? space + 1 : line.get(), path + 2, sizeof path - 2);
     (void)HasParentSegment(path);
 
     RequestConditions conditions;
     ResetConditions(&conditions);
     for (int i = 0; i < 64; ++i) {
-        const int32_t m = ReadRequestLineFrom(record.get(), line.get(), capacity, Receive, &source);
-        if (m <= 0)
+        if (ReadRequestLineFrom(record.get(), line.get(), capacity, Receive, &source) <= 0)
             break;
         ParseConditionLine(line.get(), &conditions);
     }
     auto plan = std::make_unique<FilePlan>();
-    const int64_t sizes[] = {0, 1, 5, 1000, static_cast<int64_t>(size), INT64_C(1) << 40};
-    for (int64_t fileSize : sizes) {
+    for (int64_t fileSize : {INT64_C(0), INT64_C(1), INT64_C(5), INT64_C(1000),
+                             static_cast<int64_t>(size), INT64_C(1) << 40}) {
         PlanFileAnswer(conditions, fileSize, "Tue, 05 Mar 2024 13:05:09 GMT", plan.get());
-        if (plan->status == 206 && (plan->start < 0 || plan->start >= fileSize))
-            __builtin_trap();
-        if (std::strlen(plan->headerText) >= sizeof plan->headerText)
-            __builtin_trap();
+        Require(plan->status != 206 || (plan->start >= 0 && plan->start < fileSize));
+        kxrfuzz::RequireTerminated(plan->headerText, sizeof plan->headerText);
     }
     return 0;
 }

@@ -2,17 +2,14 @@
 // picks the timecode type the engine reports, the second the client's
 // channel; the rest is the query. The record sits between guard bytes: the
 // parser must never touch them nor change the record's identity.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-
 #include "api/http_request.h"
 #include "api/my_http_client.h"
+#include "fuzz_check.h"
 #include "kxr/mediacmd.h"
 #include "media/media_cmd.h"
 #include "module/module_state.h"
+
+using kxrfuzz::Require;
 
 namespace {
 
@@ -23,9 +20,8 @@ uint32_t reportedTcType = 2;
 
 // Stands in for the engine: answers the timecode-type query only.
 int32_t FakeMediaCmd(int32_t /*channel*/, MediaCmd* record) {
-    if (record->cmd == kCmdGetValue && record->cmdAlt == kValueTcType) {
+    if (record->cmd == kCmdGetValue && record->cmdAlt == kValueTcType)
         record->position = static_cast<int32_t>(reportedTcType);
-    }
     return 0;
 }
 
@@ -35,20 +31,11 @@ struct Guarded {
     uint8_t after[128];
 };
 
-void CheckGuards(const uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (bytes[i] != kGuard) {
-            std::abort();
-        }
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) {
+    if (size < 2)
         return 0;
-    }
     static kxr::CMyHttpClient* client = [] {
         kxr::SetMediaCmdHandler(&FakeMediaCmd);
         return new kxr::CMyHttpClient();
@@ -64,21 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kxr::InitMediaCmd(&g.record);
     const int32_t result = kxr::MediaCmdFromQuery(client, &g.record, &request);
 
-    CheckGuards(g.before, sizeof g.before);
-    CheckGuards(g.after, sizeof g.after);
-    if (g.record.size != kMediaCmdStandardSize ||
-        g.record.structId != static_cast<uint32_t>(kMediaCmdStructId) ||
-        (result != 0 && result != 1)) {
-        std::abort();
-    }
-    for (uint8_t b : g.record.header) {
-        if (b != 0) {
-            std::abort();
-        }
-    }
+    kxrfuzz::RequireGuard(g.before, sizeof g.before, kGuard);
+    kxrfuzz::RequireGuard(g.after, sizeof g.after, kGuard);
+    Require(g.record.size == kMediaCmdStandardSize &&
+            g.record.structId == static_cast<uint32_t>(kMediaCmdStructId) &&
+            (result == 0 || result == 1));
+    kxrfuzz::RequireGuard(g.record.header, sizeof g.record.header, 0);
     // Every text the parser places ends inside the text area.
-    if (std::memchr(g.record.text, '\0', kMediaCmdTextSize) == nullptr) {
-        std::abort();
-    }
+    kxrfuzz::RequireTerminated(g.record.text, kMediaCmdTextSize);
     return 0;
 }

@@ -1,22 +1,22 @@
 // The locator translations and the sequence-name forms on arbitrary text, in
 // buffers of the size the input chooses, against a small fixed root table.
 // Every rewrite must stay inside its buffer and leave it terminated.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <string>
 
 #include "files/file_roots.h"
+#include "fuzz_check.h"
 #include "kxr/rvutil.h"
 #include "module/check_virtual.h"
 
+using kxrfuzz::Require;
+using kxrfuzz::RequireTerminated;
+
 namespace {
 
-void SetUpRoots() {
+bool SetUpRoots() {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / "kxr_fuzz_path_mapping";
     fs::create_directories(dir / "media" / "seq");
@@ -31,70 +31,58 @@ void SetUpRoots() {
     rvCFGOpen((dir / "kxr.toml").string().c_str());
     kxr::FreeFileRoots(nullptr);
     kxr::LoadFileRoots(nullptr);
-}
-
-void CheckTerminated(const char* buffer, size_t capacity) {
-    if (strnlen(buffer, capacity) >= capacity) {
-        std::abort();
-    }
+    return true;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool ready = (SetUpRoots(), true);
-    (void)ready;
-    if (size < 2) {
+    static const bool ready = SetUpRoots();
+    if (!ready || size < 2)
         return 0;
-    }
     // First two bytes: the buffer's capacity (1 to 700) and which operations.
     const size_t capacity = 1 + (static_cast<size_t>(data[0]) * 256 + data[1]) % 700;
     const uint8_t* text = data + 2;
-    size_t length = size - 2;
-    if (length > capacity - 1) {
-        length = capacity - 1;
-    }
+    const size_t length = std::min(size - 2, capacity - 1);
     // Exactly capacity bytes, so that any write past them is caught.
     std::unique_ptr<char[]> buffer(new char[capacity]());
-    std::memcpy(buffer.get(), text, length);
-    const size_t before = strnlen(buffer.get(), capacity);
+    char* b = buffer.get();
+    std::memcpy(b, text, length);
+    const size_t before = strnlen(b, capacity);
 
     const unsigned which = data[1];
     if (which & 1) {
-        kxr::NormalizeVirtualPath(nullptr, buffer.get());
-        if (strnlen(buffer.get(), capacity) > before) {
-            std::abort();
-        }
+        kxr::NormalizeVirtualPath(nullptr, b);
+        Require(strnlen(b, capacity) <= before);
     }
-    kxr::MapLocatorToPath(nullptr, buffer.get(), capacity);
-    CheckTerminated(buffer.get(), capacity);
+    kxr::MapLocatorToPath(nullptr, b, capacity);
+    RequireTerminated(b, capacity);
     if (which & 2) {
-        kxr::MapPathToLocator(nullptr, buffer.get(), capacity);
-        CheckTerminated(buffer.get(), capacity);
+        kxr::MapPathToLocator(nullptr, b, capacity);
+        RequireTerminated(b, capacity);
     }
-    const size_t mapped = strnlen(buffer.get(), capacity);
-    if (kxr::SequenceFramePath(nullptr, buffer.get(), (which & 4) != 0) == 1 &&
-        strnlen(buffer.get(), capacity) >= mapped) {
-        std::abort(); // dropping the brackets always shortens the text
-    }
+    // Dropping the brackets always shortens the text.
+    const size_t mapped = strnlen(b, capacity);
+    Require(kxr::SequenceFramePath(nullptr, b, (which & 4) != 0) != 1 ||
+            strnlen(b, capacity) < mapped);
     if (which & 8) {
-        kxr::SequenceRangePath(nullptr, buffer.get(), capacity);
-        CheckTerminated(buffer.get(), capacity);
+        kxr::SequenceRangePath(nullptr, b, capacity);
+        RequireTerminated(b, capacity);
     }
     if (which & 16) {
-        kxr::SequenceWildcardPath(nullptr, buffer.get(), capacity);
-        CheckTerminated(buffer.get(), capacity);
+        kxr::SequenceWildcardPath(nullptr, b, capacity);
+        RequireTerminated(b, capacity);
     }
     if (which & 32 && length > 1) {
         const char pattern[3] = {static_cast<char>(text[0]), static_cast<char>(text[1]), '\0'};
-        kxr::ReplaceText(buffer.get(), pattern, static_cast<char>(text[0]));
-        CheckTerminated(buffer.get(), capacity);
+        kxr::ReplaceText(b, pattern, static_cast<char>(text[0]));
+        RequireTerminated(b, capacity);
     }
 
     // The export, as the server calls it with its 256-byte copy.
     char path[256] = {};
-    std::memcpy(path, text, size - 2 < sizeof path - 1 ? size - 2 : sizeof path - 1);
+    std::memcpy(path, text, std::min(size - 2, sizeof path - 1));
     kxr::kxrCheckVirtual(path);
-    CheckTerminated(path, sizeof path);
+    RequireTerminated(path, sizeof path);
     return 0;
 }

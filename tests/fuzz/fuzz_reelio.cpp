@@ -5,8 +5,6 @@
 #include "reelio_types.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -32,9 +32,7 @@ TEST(ApiChannelControl, PageQueriesDriveAChannelThatScriptsReadBack) {
     EXPECT_EQ(value("KXRGetState?play"), "Playing");
     EXPECT_EQ(value("KXRGetSpeed"), "1.00");
     // The engine's clock stands still until it is moved: one second of play.
-    EXPECT_EQ(
-        value("KXRXML/MediaCmd?SetValue&channel=1&cmdalt=900001&position=1000").rfind("<?xml", 0),
-        0u);
+    value("KXRXML/MediaCmd?SetValue&channel=1&cmdalt=900001&position=1000");
     EXPECT_EQ(value("KXRGetFrame"), "90");
     EXPECT_EQ(value("KXRGetPosition"), "00:00:03:15");
 

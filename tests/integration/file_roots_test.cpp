@@ -27,10 +27,9 @@ protected:
 
     static inline std::unique_ptr<kxrit::HostProcess> host_;
     static inline bool started_ = false;
-    static inline const std::string movie_ = std::string("\0\0\0\x14"
-                                                         "ftypqt  ",
-                                                         12) +
-                                             std::string(70000, 'm') + "end";
+    // A movie's first bytes (with zeros), then enough to span several reads.
+    static inline const std::string movie_ =
+        std::string("\0\0\0\024ftypqt  ", 12) + std::string(70000, 'm') + "end";
 };
 
 TEST_F(MediaRootHost, ServesFilesBelowTheRootByTheirLocators) {

@@ -21,9 +21,8 @@ constexpr uint32_t kReapMs = 10000;
 } // namespace
 
 HostProcess::HostProcess() : root_(dir_.Path() / "www"), log_(dir_.Path() / "host.log") {
-    for (const char* d : {"www", "media", "logs"}) {
+    for (const char* d : {"www", "media", "logs"})
         fs::create_directories(dir_.Path() / d);
-    }
 }
 
 HostProcess::~HostProcess() {
@@ -46,11 +45,8 @@ std::pair<std::string, std::string> StatusAndBody(const std::string& answer) {
 }
 
 bool HostProcess::Start(const std::string& extraConfig) {
-    for (int attempt = 0; attempt < 3 && process_ == plat::kNoProcess; ++attempt) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
         port_ = kxrtest::FreeLoopbackPort();
-        if (port_ == 0) {
-            continue;
-        }
         const fs::path config = Dir() / "kxr.toml";
         // Literal TOML strings: a Windows path keeps its backslashes.
         kxrtest::WriteFile(config, "[KXR.NetServer]\nHTTPPort = " + std::to_string(port_) +
@@ -68,33 +64,28 @@ bool HostProcess::Start(const std::string& extraConfig) {
         }
         const std::string serving = "serving http://127.0.0.1:" + std::to_string(port_) + "/";
         const auto until = std::chrono::steady_clock::now() + kStartTimeout;
-        while (std::chrono::steady_clock::now() < until) {
-            int code = 0;
-            if (plat::ProcessWait(process_, 0, &code)) {
-                // Ended early: the port may have been taken meanwhile.
-                process_ = plat::kNoProcess;
-                failure_ = "kxr-host ended with " + std::to_string(code) + ":\n" + Output();
-                break;
-            }
+        int code = 0;
+        // Ended early or failed to bind: the port may have been taken
+        // after it was chosen; try another.
+        while (!plat::ProcessWait(process_, 0, &code)) {
             const std::string output = Output();
-            if (output.find("bind() failed") != std::string::npos) {
-                // Someone took the port after it was chosen: try another.
+            if (output.find(serving) != std::string::npos && kxrtest::CanConnect(port_))
+                return true;
+            const bool late = std::chrono::steady_clock::now() > until;
+            if (late || output.find("bind() failed") != std::string::npos) {
                 plat::ProcessKill(process_);
                 plat::ProcessWait(process_, kReapMs, &code);
                 process_ = plat::kNoProcess;
-                failure_ = "no port could be bound:\n" + output;
+                failure_ = "kxr-host did not serve (" + std::to_string(code) + "):\n" + output;
+                if (late)
+                    return false;
                 break;
-            }
-            if (output.find(serving) != std::string::npos && kxrtest::CanConnect(port_)) {
-                failure_.clear();
-                return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        if (process_ != plat::kNoProcess) {
-            failure_ = "kxr-host did not serve in time:\n" + Output();
-            return false;
-        }
+        if (process_ != plat::kNoProcess)
+            failure_ = "kxr-host ended with " + std::to_string(code) + ":\n" + Output();
+        process_ = plat::kNoProcess;
     }
     return false;
 }

@@ -16,9 +16,7 @@ namespace kxrit {
 class HostProcess {
 public:
     HostProcess();
-    ~HostProcess();
-    HostProcess(const HostProcess&) = delete;
-    HostProcess& operator=(const HostProcess&) = delete;
+    ~HostProcess(); // not copied: it owns its directory
 
     // Writes the configuration (with extraConfig at its end), starts kxr-host
     // and waits until it accepts connections. False (with the reason in

@@ -124,9 +124,8 @@ EngineTable MakeTable() {
     t.setErrorLog = [](uint32_t op) { return I32(Done(kOrdSetErrorLog, {op})); };
     t.errorLogCount = [](uint32_t* count) {
         const int64_t r = Done(kOrdErrorLogCount, {});
-        if (count != nullptr) {
+        if (count != nullptr)
             *count = U32(r);
-        }
         return 0;
     };
     t.errorLogLength = [](uint32_t* index, uint32_t* length) {
@@ -181,9 +180,8 @@ std::vector<EngineCall> FakeEngine::Calls() const {
 std::vector<unsigned> FakeEngine::Ordinals() const {
     std::lock_guard<std::mutex> hold(lock_);
     std::vector<unsigned> ordinals;
-    for (const EngineCall& call : calls_) {
+    for (const EngineCall& call : calls_)
         ordinals.push_back(call.ordinal);
-    }
     return ordinals;
 }
 
@@ -214,9 +212,8 @@ int64_t FakeEngine::Result(unsigned ordinal) const {
 }
 
 void FakeEngine::WriteText(unsigned ordinal, char* out, size_t capacity) const {
-    if (out == nullptr || capacity == 0) {
+    if (out == nullptr || capacity == 0)
         return;
-    }
     std::lock_guard<std::mutex> hold(lock_);
     const auto it = texts_.find(ordinal);
     const std::string text = it != texts_.end() ? it->second : std::string();

@@ -15,9 +15,8 @@ namespace fs = std::filesystem;
 uint16_t FreeLoopbackPort() {
     const plat::SocketHandle s = plat::SocketOpenTcp();
     uint16_t port = 0;
-    if (s != plat::kInvalidSocket && plat::SocketBind(s, plat::kIpv4Loopback, 0)) {
+    if (s != plat::kInvalidSocket && plat::SocketBind(s, plat::kIpv4Loopback, 0))
         port = plat::SocketLocalPort(s);
-    }
     plat::SocketClose(s);
     return port;
 }
@@ -34,9 +33,8 @@ std::string ReceiveAll(plat::SocketHandle socket, uint32_t quietMs) {
     char buffer[8192];
     while (plat::SocketWaitReadable(socket, quietMs) == 1) {
         const int64_t n = plat::SocketReceive(socket, buffer, sizeof buffer);
-        if (n <= 0) {
+        if (n <= 0)
             break;
-        }
         out.append(buffer, static_cast<size_t>(n));
     }
     return out;
@@ -51,9 +49,8 @@ std::string Exchange(uint16_t port, const std::string& request, uint32_t quietMs
     size_t sent = 0;
     while (sent < request.size()) {
         const int64_t n = plat::SocketSend(s, request.data() + sent, request.size() - sent);
-        if (n <= 0) {
+        if (n <= 0)
             break;
-        }
         sent += static_cast<size_t>(n);
     }
     std::string answer = ReceiveAll(s, quietMs);
@@ -70,20 +67,17 @@ SocketPair::SocketPair() {
     const plat::SocketHandle listener = plat::SocketOpenTcp();
     if (plat::SocketBind(listener, plat::kIpv4Loopback, 0) && plat::SocketListen(listener, 1)) {
         client = plat::SocketOpenTcp();
-        if (plat::SocketConnect(client, plat::kIpv4Loopback, plat::SocketLocalPort(listener))) {
+        if (plat::SocketConnect(client, plat::kIpv4Loopback, plat::SocketLocalPort(listener)))
             server = plat::SocketAccept(listener, nullptr, nullptr);
-        }
     }
     plat::SocketClose(listener);
 }
 
 SocketPair::~SocketPair() {
-    if (client != plat::kInvalidSocket) {
+    if (client != plat::kInvalidSocket)
         plat::SocketClose(client);
-    }
-    if (server != plat::kInvalidSocket) {
+    if (server != plat::kInvalidSocket)
         plat::SocketClose(server);
-    }
 }
 
 TempDir::TempDir(const std::string& tag) {

@@ -24,13 +24,9 @@ inline std::string Trace(const FakeEngine& engine) {
     std::string out;
     for (const EngineCall& call : engine.Calls()) {
         out += (out.empty() ? "" : " ") + std::to_string(call.ordinal) + "(";
-        for (size_t i = 0; i < call.args.size(); ++i) {
+        for (size_t i = 0; i < call.args.size(); ++i)
             out += (i > 0 ? "," : "") + std::to_string(call.args[i]);
-        }
-        out += ")";
-        if (!call.text.empty()) {
-            out += "'" + call.text + "'";
-        }
+        out += ")" + (call.text.empty() ? "" : "'" + call.text + "'");
     }
     return out;
 }

@@ -1,9 +1,15 @@
+// The request text and the dispatcher: how a request is cut into path and
+// query, which answer a path reaches, the page query's actions in order and the
+// plain values a script polls.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "api/channel_queries.h"
 #include "api/http_request.h"
 #include "api/my_http_client.h"
 #include "kxr/tempex.h"
@@ -14,14 +20,9 @@ namespace {
 
 using kxr::CHttpRequest;
 
-struct ParseCase {
-    const char* text;
-    const char* path;
-    const char* query;
-};
-
 TEST(RequestParsing, CutsPathAndQuery) {
-    const std::vector<ParseCase> cases = {
+    // The request text, the path and the query.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"GET /KXRXML/Status?channel=2 HTTP/1.1\r\nHost: a\r\n\r\n", "KXRXML/Status?channel=2",
          "channel=2"},
         {"GET /KXRXML/Status&channel=2 HTTP/1.1", "KXRXML/Status&channel=2",
@@ -37,37 +38,21 @@ TEST(RequestParsing, CutsPathAndQuery) {
         {"GET /KXR HTTP/1.1", "KXR HTTP/1.1", "KXR HTTP/1.1"},
         {"", "", ""},
     };
-    for (const ParseCase& c : cases) {
+    for (const auto& [text, path, query] : cases) {
         CHttpRequest r;
-        kxr::ParseRequestText(c.text, r);
-        EXPECT_EQ(r.path, c.path) << c.text;
-        EXPECT_EQ(r.query, c.query) << c.text;
-        EXPECT_TRUE(r.clipQuery == r.query && r.fileQuery == r.query && r.parsed == 1) << c.text;
+        kxr::ParseRequestText(text, r);
+        EXPECT_EQ(r.path + "|" + r.query, std::string(path) + "|" + query) << text;
+        EXPECT_TRUE(r.clipQuery == r.query && r.fileQuery == r.query && r.parsed == 1) << text;
     }
 }
 
 using Dispatcher = ApiTest;
 
-TEST_F(Dispatcher, PathsOutsideTheApiAreLeftAlone) {
-    char sentinel = 0;
-    char* body = &sentinel;
-    int32_t length = 77;
-    EXPECT_EQ(client.HandleRequest("GET /favicon.ico HTTP/1.1", &body, &length, &request), 0);
-    EXPECT_TRUE(body == &sentinel && length == 77);
-    // Only requests that pass the first test get their request emptied.
-    EXPECT_EQ(request.path, "favicon.ico");
-    const Answer index = Get("index.html");
-    EXPECT_TRUE(index.result == 0 && index.length == 0 && !index.hasBody);
-    EXPECT_TRUE(request.path.empty() && request.parsed == 0 && engine.Calls().empty());
-}
-
 TEST_F(Dispatcher, XmlBranchTakesTheLastChannelPiece) {
     kxr::selectedChannel = 6;
     engine.SetResult(kOrdGetLastChangeMs, 1234);
-    Answer a = Get("KXRXML/GetLastChangeMs?channel=2&x=1&CHANNEL= 5");
-    EXPECT_EQ(a.result, 1);
-    EXPECT_EQ(a.body, "1234");
-    a = Get("KXRXML/GetLastChangeMs");
+    EXPECT_EQ(Get("KXRXML/GetLastChangeMs?channel=2&x=1&CHANNEL= 5").body, "1234");
+    Get("KXRXML/GetLastChangeMs");
     EXPECT_EQ(Trace(engine), "56(5,4294967295,0) 56(6,4294967295,0)");
     // The XML branch leaves the selected channel and the page fields alone.
     EXPECT_EQ(kxr::selectedChannel, 6u);
@@ -77,8 +62,7 @@ TEST_F(Dispatcher, XmlBranchTakesTheLastChannelPiece) {
 TEST_F(Dispatcher, UnknownWordEndsAsNotHandled) {
     client.actionFlags = 1;
     const Answer a = Get("KXRXML/NoSuchWord&channel=2");
-    EXPECT_EQ(a.result, 0);
-    EXPECT_FALSE(a.hasBody);
+    EXPECT_TRUE(a.result == 0 && !a.hasBody);
     EXPECT_EQ(client.channel, 2u);
     EXPECT_EQ(client.actionFlags, 0u);
     client.actionFlags = 1;
@@ -96,51 +80,26 @@ TEST_F(Dispatcher, FirstWordInTheWholePathWins) {
 
 TEST_F(Dispatcher, PassThroughWinsOverCommandWords) {
     const Answer a = Get("KXRPassThrough?/nonexistent/GetState");
-    EXPECT_EQ(a.result, 1);
-    EXPECT_EQ(a.length, 0);
-    EXPECT_FALSE(a.hasBody);
+    EXPECT_TRUE(a.result == 1 && a.length == 0 && !a.hasBody);
     EXPECT_EQ(Trace(engine), "");
 }
 
 using PageQuery = ApiTest;
 
-int32_t Frames(const char* text, uint32_t type) {
-    int32_t frames = 0;
-    TcTextToFrames(text, type, &frames);
-    return frames;
-}
-
 TEST_F(PageQuery, ActsInQueryOrder) {
-    engine.SetResult(kOrdGetTcType, 8);
-    const int32_t second = Frames("0:00:01:00", 8);
-    const int32_t five = Frames("00:00:05:00", 8);
-    ASSERT_GT(second, 0);
-    ASSERT_GT(five, 0);
+    engine.SetResult(kOrdGetTcType, 8); // pal: a second is 25 frames
     Get("KXRGetState?setchannel=2&mode=3&&load=CLIP0001X&speed=-65520&play&"
         "seek=+0:00:01:00&SEEK=-00:00:05:00&seek= "
         "00:00:05:00&seek=0&pause&channel=4&stop&eject&record&"
         "recstopNow&playlist=x&setpos=0:00:01:00&unknown=1");
-    const std::string s = std::to_string(second);
-    const std::string f = std::to_string(five);
-    EXPECT_EQ(Trace(engine), "69(2,3) 16(2,0)'CLIP0001' 14(2,-65520,4294967295) 70(2) 24(2," + s +
-                                 ") 70(2) 24(2,-" + f + ") 70(2) 24(2," + f +
-                                 ") 70(2) 23(2,0) 22(2) 25(4) 32(4) 26(4) 28(4,4294967295)'Now' "
-                                 "14(4,-65520,4294967295) 70(4) 46(4)");
+    EXPECT_EQ(Trace(engine), "69(2,3) 16(2,0)'CLIP0001' 14(2,-65520,4294967295) 70(2) 24(2,25) "
+                             "70(2) 24(2,-125) 70(2) 24(2,125) 70(2) 23(2,0) 22(2) 25(4) 32(4) "
+                             "26(4) 28(4,4294967295)'Now' 14(4,-65520,4294967295) 70(4) 46(4)");
     EXPECT_EQ(kxr::selectedChannel, 2u);
     EXPECT_EQ(client.channel, 4u);
-    EXPECT_EQ(client.position, static_cast<uint32_t>(second));
+    EXPECT_EQ(client.position, 25u);
     EXPECT_STREQ(client.clip, "CLIP0001");
     EXPECT_EQ(client.actionFlags, 1u);
-}
-
-TEST_F(PageQuery, ChannelLastsForOneRequestAndSetChannelForAll) {
-    // Play uses only the speed given before it.
-    for (const char* path : {"KXRGetState?play&speed=-65520", "KXRGetState?speed=65520&play",
-                             "KXRGetState?play&channel=1", "KXRGetState?channel=2&stop",
-                             "KXRGetFrame", "KXRChannelName&setchannel=3", "KXRGetFrame"})
-        Get(path);
-    EXPECT_EQ(Trace(engine), "13(0) 46(0) 13(0) 46(0) 13(0) 46(1) 25(2) 46(2) 39(0) 9(3) 39(3)");
-    EXPECT_EQ(kxr::selectedChannel, 3u);
 }
 
 TEST_F(PageQuery, ResetsEveryFieldFirstAndCutsAnOverlongPage) {
@@ -148,9 +107,9 @@ TEST_F(PageQuery, ResetsEveryFieldFirstAndCutsAnOverlongPage) {
     kxr::ParseRequestText(("KXRXML?type=2&page=" + std::string(300, 'p') + "&clipid=ABC").c_str(),
                           r);
     client.ParsePageQuery(&r);
-    EXPECT_EQ(client.pageType, 2u);
-    EXPECT_EQ(std::strlen(client.page), 259u);
-    EXPECT_STREQ(client.clip, "ABC");
+    EXPECT_EQ(std::to_string(client.pageType) + "|" + std::to_string(std::strlen(client.page)) +
+                  "|" + client.clip,
+              "2|259|ABC");
     kxr::selectedChannel = 5;
     client.actionFlags = client.position = client.loadOption = 1;
     client.speed = 1;
@@ -164,6 +123,56 @@ TEST_F(PageQuery, ResetsEveryFieldFirstAndCutsAnOverlongPage) {
     EXPECT_EQ(std::string(client.clip, sizeof client.clip), std::string(sizeof client.clip, '\0'));
     EXPECT_STREQ(client.page, "");
     EXPECT_TRUE(engine.Calls().empty());
+}
+
+TEST(SpeedFactor, TruncatesToTwoPlaces) {
+    const std::vector<std::pair<int32_t, const char*>> cases = {
+        {-131040, "-2.00"}, {98280, "1.50"}, {65519, "0.99"}, {-1, "-0.00"}, {INT_MIN, "-32776.00"},
+    };
+    for (const auto& [speed, text] : cases)
+        EXPECT_EQ(kxr::SpeedFactorText(speed), text) << speed;
+}
+
+using ChannelQueries = ApiTest;
+
+TEST_F(ChannelQueries, AnswerPlainValues) {
+    // The path, the ordinal asked, its result and the text it writes, the
+    // answer and the engine calls.
+    const std::tuple<const char*, unsigned, int64_t, const char*, const char*, const char*>
+        cases[] = {
+            {"KXRTotalInternalChannels", kOrdGetInternalChannelCount, 2, "", "2", "8()"},
+            {"KXRGetPosition", kOrdGetPositionText, 0, "", "", "45(0)"}, // no text, no body
+            {"KXRGetFrame", kOrdGetFrame, -5, "", "-5", "39(0)"},
+            {"KXRGetLastChangeXferMs&channel=2", kOrdGetLastChangeXferMs, 0xFFFFFFFF, "", "-1",
+             "55(2)"},
+            {"KXRGetLastChangeMs", kOrdGetLastChangeMs, 77, "", "77", "56(0,4294967295,0)"},
+            {"KXRGetErrorLogMs", kOrdGetErrorLogMs, 12, "", "12", "113()"},
+            {"KXRTcType", kOrdGetTcType, 8, "", "8", "70(0)"},
+            {"KXRSetErrorLogClear", kOrdSetErrorLog, 0, "", "0", "114(4294967295)"},
+            {"KXRSetErrorLogSave", kOrdSetErrorLog, -3, "", "-3", "114(4)"},
+            {"KXRSetErrorLogStop", kOrdSetErrorLog, 5, "", "5", "114(1)"},
+            {"KXRSetErrorLogStart", kOrdSetErrorLog, 0, "", "0", "114(0)"},
+            {"KXRGetNextClip", kOrdGetNextClip, 0, "FIRST", "FIRST", "47(0)"},
+        };
+    for (const auto& [path, ordinal, result, text, body, trace] : cases) {
+        engine.Clear();
+        engine.SetResult(ordinal, result);
+        engine.SetText(ordinal, text);
+        const Answer a = Get(path);
+        EXPECT_EQ(a.result, 1) << path;
+        EXPECT_EQ(a.body, body) << path;
+        EXPECT_EQ(a.hasBody, a.length > 0) << path;
+        EXPECT_EQ(Trace(engine), trace) << path;
+    }
+}
+
+TEST_F(ChannelQueries, ConvertsTimecodes) {
+    engine.SetResult(kOrdGetTcType, kTcPal);
+    EXPECT_EQ(Get("KXRTimecode&&&").body, "BadArg");
+    EXPECT_EQ(Trace(engine), "");
+    EXPECT_EQ(Get("KXRTimecode&&1:0:0:0").body, "01:00:00:00");
+    EXPECT_EQ(Get("KXRTimecodeToString&90000?setchannel=1").body, "01:00:00:00");
+    EXPECT_EQ(Trace(engine), "70(0) 70(1)");
 }
 
 } // namespace

@@ -1,69 +1,46 @@
-// File roots read from a real configuration file, and the translations and
-// sequence forms on a temporary tree.
+// File roots read from a real configuration file, the translations and
+// sequence forms, and directory scans of temporary trees: sorting, hidden
+// names, sequence grouping in the orders the directory search delivers.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "files/dir_scan.h"
 #include "files/file_roots.h"
-#include "kxr/rvutil.h"
-#include "module/check_virtual.h"
-#include "platform/kxr_path.h"
+#include "temp_tree.h"
 
-namespace fs = std::filesystem;
 using kxr::platform::kPathSeparator;
 
 namespace {
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 const std::string kSep(1, kPathSeparator);
 // The record directory on a share: without a drive letter it is used as given
 // on every platform, and no local path lies below it.
 const std::string kRecordDir = "\\\\srv\\rec";
+using Roots = std::vector<std::pair<std::string, std::string>>;
+using Strings = std::vector<std::string>;
 
-// Roots reloaded from a configuration written for each test.
-class FileRoots : public ::testing::Test {
+class FileRoots : public kxrtest::TempTree {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kxr_roots_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "media" / "clips");
-        fs::create_directories(dir_ / "trail");
-        fs::create_directories(dir_ / "abs");
-        WriteFile(dir_ / "media" / "clips" / "a.mov", "movie");
+        TempTree::SetUp();
+        for (const char* d : {"media/clips/", "trail/", "abs/"})
+            Touch(d);
+        Touch("media/clips/a.mov", "movie");
         // A root matches before a longer name that it is a prefix of.
-        Load("[KXR.Internal0]\nDir = '" + kRecordDir + "'\n\n[KXR.NetServer.FileDirs]\nMedia = '" +
-             Dir("media") + "'\nMediaTwo = '" + Dir("trail") + "'\n\"Trail\\\\\" = '" +
-             Dir("trail") + kSep + "'\n\"\\\\Abs\" = '" + Dir("abs") + "'\nNotDir = '" +
-             Dir("media/clips/a.mov") + "'\nMissing = '" + Dir("missing") +
-             "'\nNumber = 5\n\n[KXR.NetServer.FileDirs.Sub]\nx = '" + Dir("abs") + "'\n");
+        LoadRoots("[KXR.Internal0]\nDir = '" + kRecordDir +
+                  "'\n\n[KXR.NetServer.FileDirs]\nMedia = '" + Dir("media") + "'\nMediaTwo = '" +
+                  Dir("trail") + "'\n\"Trail\\\\\" = '" + Local("trail") + "'\n\"\\\\Abs\" = '" +
+                  Dir("abs") + "'\nNotDir = '" + Dir("media/clips/a.mov") + "'\nMissing = '" +
+                  Dir("missing") + "'\nNumber = 5\n\n[KXR.NetServer.FileDirs.Sub]\nx = '" +
+                  Dir("abs") + "'\n");
     }
-    void TearDown() override {
-        kxr::FreeFileRoots(nullptr);
-        rvCFGOpen(nullptr);
-        kxr::LoadFileRoots(nullptr);
-        fs::remove_all(dir_);
-    }
-    void Load(const std::string& toml) {
-        WriteFile(dir_ / "kxr.toml", toml);
-        ASSERT_EQ(rvCFGOpen((dir_ / "kxr.toml").string().c_str()), 0);
-        kxr::FreeFileRoots(nullptr);
-        kxr::LoadFileRoots(nullptr);
-    }
-    std::string Dir(const std::string& sub) const { return (dir_ / sub).string(); }
-    // The root's local path as the table spells it.
-    std::string Media() const { return Dir("media") + kSep; }
-    std::vector<std::pair<std::string, std::string>> Roots() const {
-        std::vector<std::pair<std::string, std::string>> roots;
+    std::string Media() const { return Local("media"); }
+    Roots Table() const {
+        Roots roots;
         for (RVListNode* n = rv_ListHead(kxr::FileRootList()); n != nullptr; n = rv_ListNext(n)) {
             const auto* root = static_cast<const kxr::FileRoot*>(n->item);
             roots.emplace_back(root->name, root->path);
@@ -71,61 +48,49 @@ protected:
         }
         return roots;
     }
-    fs::path dir_;
 };
 
 TEST_F(FileRoots, TableKeepsOrderSkipsNonDirectoriesAndSubKeys) {
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    const Roots expected = {
         {"\\RecordDrive", kRecordDir}, // used as given, no separator added
         {"\\Media", Media()},
         {"\\MediaTwo", Dir("trail") + kSep},
         {"\\Trail", Dir("trail") + kSep},
         {"\\Abs", Dir("abs") + kSep},
     };
-    EXPECT_EQ(Roots(), expected);
+    EXPECT_EQ(Table(), expected);
     // A second load changes nothing.
     kxr::LoadFileRoots(nullptr);
-    EXPECT_EQ(Roots().size(), expected.size());
-}
-
-TEST_F(FileRoots, RecordDriveIsCutToItsDriveRoot) {
-    Load("[KXR.Internal0]\nDir = 'E:\\Record\\Clips'\n");
-    EXPECT_EQ(Roots(),
-              (std::vector<std::pair<std::string, std::string>>{{"\\RecordDrive", "E:" + kSep}}));
-    Load("[KXR.Internal0]\nDir = '\\\\srv\\rec'\n");
-    EXPECT_EQ(Roots(), (std::vector<std::pair<std::string, std::string>>{
-                           {"\\RecordDrive", "\\\\srv\\rec"}}));
-    Load("");
-    EXPECT_TRUE(Roots().empty());
+    EXPECT_EQ(Table().size(), expected.size());
+    // A record directory with a drive letter is cut to its drive root.
+    LoadRoots("[KXR.Internal0]\nDir = 'E:\\Record\\Clips'\n");
+    EXPECT_EQ(Table(), (Roots{{"\\RecordDrive", "E:" + kSep}}));
+    LoadRoots("");
+    EXPECT_TRUE(Table().empty());
 }
 
 TEST_F(FileRoots, LocatorsMapToLocalPaths) {
-    struct Row {
-        std::string in;
-        std::string out;
-        int32_t matched;
-    };
     const std::string m = Media();
-    const Row rows[] = {
-        {"\\Media\\clips\\a.mov", m + "clips" + kSep + "a.mov", 1},
-        {"\\Media", m, 1},
-        {"\\Media\\", m, 1},
+    // The locator, whether a root matched and the text made of it.
+    const std::pair<std::string, std::string> rows[] = {
+        {"\\Media\\clips\\a.mov", "1|" + m + "clips" + kSep + "a.mov"},
+        {"\\Media", "1|" + m},
+        {"\\Media\\", "1|" + m},
         // The character after the name is dropped whatever it is.
-        {"\\Mediax\\a", m + kSep + "a", 1},
-        {"\\MediaTwo\\a", m + "wo" + kSep + "a", 1},
-        {"\\Abs\\x", Dir("abs") + kSep + "x", 1},
-        {"\\RecordDrive\\x.mov", kRecordDir + "x.mov", 1},
-        {"\\media\\a.mov", "\\media\\a.mov", 0},
-        {"\\Nope\\a.mov", "\\Nope\\a.mov", 0},
-        {"\\Media\\seq\\clip[0001-0100].dpx", m + "seq" + kSep + "clip0001.dpx", 1},
-        {"\\Nope\\clip[0001-0100].dpx", "\\Nope\\clip0001.dpx", 0},
+        {"\\Mediax\\a", "1|" + m + kSep + "a"},
+        {"\\MediaTwo\\a", "1|" + m + "wo" + kSep + "a"},
+        {"\\Abs\\x", "1|" + Dir("abs") + kSep + "x"},
+        {"\\RecordDrive\\x.mov", "1|" + kRecordDir + "x.mov"},
+        {"\\media\\a.mov", "0|\\media\\a.mov"},
+        {"\\Media\\seq\\clip[0001-0100].dpx", "1|" + m + "seq" + kSep + "clip0001.dpx"},
+        {"\\Nope\\clip[0001-0100].dpx", "0|\\Nope\\clip0001.dpx"},
     };
-    for (const Row& row : rows) {
-        char text[260] = {};
-        std::strcpy(text, row.in.c_str());
-        EXPECT_EQ(kxr::MapLocatorToPath(nullptr, text, sizeof text), row.matched) << row.in;
-        EXPECT_EQ(std::string(text), row.out) << row.in;
-    }
+    for (const auto& [in, out] : rows)
+        EXPECT_EQ(
+            kxrtest::Applied(
+                in, [](char* t, size_t room) { return kxr::MapLocatorToPath(nullptr, t, room); }),
+            out)
+            << in;
 }
 
 TEST_F(FileRoots, SecondTextIsCarriedAndInnerFileNameMapped) {
@@ -155,12 +120,15 @@ TEST_F(FileRoots, PathsMapBackToLocators) {
         {Dir("abs") + kSep + "x", "\\Abs\\x"},
     };
     for (const auto& [in, out] : rows) {
-        char text[260] = {};
-        std::strcpy(text, in.c_str());
-        EXPECT_EQ(kxr::MapPathToLocator(nullptr, text, sizeof text), 0);
-        EXPECT_EQ(std::string(text), out) << in;
-        EXPECT_EQ(kxr::MapLocatorToPath(nullptr, text, sizeof text), out[0] == '\\' ? 1 : 0);
-        EXPECT_EQ(std::string(text), in) << "round trip of " << out;
+        EXPECT_EQ(
+            kxrtest::Applied(
+                in, [](char* t, size_t room) { return kxr::MapPathToLocator(nullptr, t, room); }),
+            "0|" + out);
+        // And back again.
+        EXPECT_EQ(
+            kxrtest::Applied(
+                out, [](char* t, size_t room) { return kxr::MapLocatorToPath(nullptr, t, room); }),
+            (out[0] == '\\' ? "1|" : "0|") + in);
     }
 }
 
@@ -195,115 +163,194 @@ TEST_F(FileRoots, OverlongResultsAreCutToTheirRoom) {
     EXPECT_EQ(std::string(range + 20, 4), "####");
 }
 
-TEST_F(FileRoots, CheckVirtualServesFilesBelowARoot) {
-    char path[256] = "/Media/clips/a.mov";
-    EXPECT_EQ(kxr::kxrCheckVirtual(path), 1);
-    EXPECT_EQ(std::string(path), Media() + "clips" + kSep + "a.mov");
-    char missing[256] = "/Media/clips/none%20here.mov";
-    EXPECT_EQ(kxr::kxrCheckVirtual(missing), 0);
-    EXPECT_EQ(std::string(missing), Media() + "clips" + kSep + "none here.mov");
-    char outside[256] = "/Nope/clip[0001-0002].dpx";
-    EXPECT_EQ(kxr::kxrCheckVirtual(outside), 0);
-    EXPECT_STREQ(outside, "\\Nope\\clip0001.dpx");
-}
-
-// A null pattern stands for NormalizeVirtualPath.
 TEST(RequestText, ReplaceAndNormalize) {
-    const struct {
-        const char* in;
-        const char* pattern;
-        char character;
-        const char* out;
-    } rows[] = {
-        {"a%5Cb%5C", "%5C", '\\', "a\\b\\"},
-        {"abb", "ab", 'a', "a"}, // the written character is searched again
-        {"aaa", "a", 'a', "aaa"},
-        {"abc", "", 'y', "abc"},
-        {"/Media/clip%20one.mov", nullptr, 0, "\\Media\\clip one.mov"},
-        {"Media%5Cclips%5Ca.mov", nullptr, 0, "Media\\clips\\a.mov"},
-        {"Media%5cclips", nullptr, 0, "Media%5cclips"},
-        {"%%2020", nullptr, 0, "% 20"},
+    const auto replace = [](const char* pattern, char character) {
+        return [=](char* text, size_t) { return kxr::ReplaceText(text, pattern, character); };
     };
-    for (const auto& row : rows) {
-        char text[64] = {};
-        std::strcpy(text, row.in);
-        EXPECT_EQ(row.pattern != nullptr ? kxr::ReplaceText(text, row.pattern, row.character)
-                                         : kxr::NormalizeVirtualPath(nullptr, text),
-                  0);
-        EXPECT_STREQ(text, row.out) << row.in;
-    }
+    const auto normalize = [](char* text, size_t) {
+        return kxr::NormalizeVirtualPath(nullptr, text);
+    };
+    // The written character is searched again.
+    EXPECT_EQ(kxrtest::Applied("abb", replace("ab", 'a')), "0|a");
+    EXPECT_EQ(kxrtest::Applied("aaa", replace("a", 'a')), "0|aaa");
+    EXPECT_EQ(kxrtest::Applied("abc", replace("", 'y')), "0|abc");
+    EXPECT_EQ(kxrtest::Applied("Media%5cclips", normalize), "0|Media%5cclips");
+    EXPECT_EQ(kxrtest::Applied("%%2020", normalize), "0|% 20");
 }
 
 TEST(SequenceForms, FramePathAndRangePath) {
-    const struct {
-        const char* in;
-        int32_t which;
-        const char* out;
-        int32_t done;
-    } frames[] = {
-        {"clip[0001-0100].dpx", 1, "clip0100.dpx", 1},
-        {"clip[0001-0100].dpx", 0, "clip0001.dpx", 1},
-        {"dir[1-2]x/clip.dpx", 0, "dir1x/clip.dpx", 1},
-        {"clip[0001.dpx", 0, "clip[0001.dpx", 0},
-        {"a-b]/clip[7.dpx", 0, "a-b]/clip[7.dpx", 0},
-        {"c[1-2].picon.jpg", 0, "c[1-2].picon.jpg", 0},
+    const auto frame = [](int32_t which) {
+        return [=](char* text, size_t) { return kxr::SequenceFramePath(nullptr, text, which); };
     };
-    for (const auto& row : frames) {
-        char text[64] = {};
-        std::strcpy(text, row.in);
-        EXPECT_EQ(kxr::SequenceFramePath(nullptr, text, row.which), row.done) << row.in;
-        EXPECT_STREQ(text, row.out) << row.in;
-    }
+    EXPECT_EQ(kxrtest::Applied("clip[0001-0100].dpx", frame(1)), "1|clip0100.dpx");
+    EXPECT_EQ(kxrtest::Applied("clip[0001-0100].dpx", frame(0)), "1|clip0001.dpx");
+    EXPECT_EQ(kxrtest::Applied("dir[1-2]x/clip.dpx", frame(0)), "1|dir1x/clip.dpx");
+    EXPECT_EQ(kxrtest::Applied("clip[0001.dpx", frame(0)), "0|clip[0001.dpx");
+    EXPECT_EQ(kxrtest::Applied("a-b]/clip[7.dpx", frame(0)), "0|a-b]/clip[7.dpx");
+    EXPECT_EQ(kxrtest::Applied("c[1-2].picon.jpg", frame(0)), "0|c[1-2].picon.jpg");
 
-    const struct {
-        const char* in;
-        const char* out;
-        uint32_t frame;
-    } ranges[] = {
-        {"clip12.dpx", "clip[12-12].dpx", 12},
-        {"clip0.dpx", "clip[0-0].dpx", 0},
-        {"clip000123.dpx", "clip[000123-000123].dpx", 123},
-        {"D:\\s\\clip0005.dpx", "D:\\s\\clip[0005-0005].dpx", 5},
-        {"c0000001000000000.dpx", "c[0000001000000000-0000001000000000].dpx", 1000000000},
-        {"c4294967295.dpx", "c[4294967295-4294967295].dpx", 4294967295u},
+    const auto range = [](char* text, size_t room) {
+        return kxr::SequenceRangePath(nullptr, text, room);
     };
-    for (const auto& row : ranges) {
-        char text[96] = {};
-        std::strcpy(text, row.in);
-        EXPECT_EQ(kxr::SequenceRangePath(nullptr, text, sizeof text), row.frame) << row.in;
-        EXPECT_STREQ(text, row.out) << row.in;
+    EXPECT_EQ(kxrtest::Applied("clip0.dpx", range), "0|clip[0-0].dpx");
+    EXPECT_EQ(kxrtest::Applied("D:\\s\\clip0005.dpx", range), "5|D:\\s\\clip[0005-0005].dpx");
+    EXPECT_EQ(kxrtest::Applied("c0000001000000000.dpx", range),
+              "1000000000|c[0000001000000000-0000001000000000].dpx");
+    EXPECT_EQ(kxrtest::Applied("c4294967295.dpx", range),
+              "4294967295|c[4294967295-4294967295].dpx");
+}
+
+using SequenceFiles = kxrtest::TempTree;
+
+TEST_F(SequenceFiles, MembersAndWildcards) {
+    const std::string dpx = "SDPX" + std::string(2044, '\0');
+    Touch("clip0005.dpx", dpx);
+    Touch("still.dpx", dpx);
+    Touch("take0001.mov", std::string("\0\0\0\024ftypqt  ", 12) + std::string(64, '\0'));
+    // The name, whether it is a sequence member and its wildcard form.
+    const std::tuple<const char*, int32_t, const char*> rows[] = {
+        {"clip0005.dpx", 1, "clip*.dpx"},
+        {"still.dpx", 0, "still.dpx"},
+        {"take0001.mov", 0, "take0001.mov"},
+        {"gone0001.dpx", 0, "gone0001.dpx"},
+    };
+    for (const auto& [name, member, wildcard] : rows) {
+        char text[260] = {};
+        std::strcpy(text, Dir(name).c_str());
+        EXPECT_EQ(kxr::IsSequenceMember(nullptr, text), member) << name;
+        EXPECT_EQ(kxr::SequenceWildcardPath(nullptr, text, sizeof text), 0);
+        EXPECT_EQ(std::string(text), Dir(wildcard)) << name;
     }
 }
 
-TEST(SequenceForms, MembersAndWildcardsOnRealFiles) {
-    const fs::path dir = fs::temp_directory_path() / "kxr_seq_forms";
-    fs::remove_all(dir);
-    const std::string dpx = "SDPX" + std::string(2044, '\0');
-    WriteFile(dir / "clip0005.dpx", dpx);
-    WriteFile(dir / "still.dpx", dpx);
-    WriteFile(dir / "take0001.mov", std::string("\0\0\0\x14"
-                                                "ftypqt  ",
-                                                12) +
-                                        std::string(64, '\0'));
-    WriteFile(dir / "clip0005.picon.jpg", "\xFF\xD8\xFF\xE0");
-    const struct {
-        std::string name;
-        int32_t member;
-        std::string wildcard;
-    } rows[] = {
-        {"clip0005.dpx", 1, "clip*.dpx"},    {"still.dpx", 0, "still.dpx"},
-        {"take0001.mov", 0, "take0001.mov"}, {"clip0005.picon.jpg", 0, "clip0005.picon.jpg"},
-        {"gone0001.dpx", 0, "gone0001.dpx"},
-    };
-    for (const auto& row : rows) {
-        const std::string path = (dir / row.name).string();
-        EXPECT_EQ(kxr::IsSequenceMember(nullptr, path.c_str()), row.member) << row.name;
-        char text[260] = {};
-        std::strcpy(text, path.c_str());
-        EXPECT_EQ(kxr::SequenceWildcardPath(nullptr, text, sizeof text), 0);
-        EXPECT_EQ(std::string(text), (dir / row.wildcard).string()) << row.name;
+class DirScan : public kxrtest::TempTree {
+protected:
+    void SetUp() override {
+        TempTree::SetUp();
+        rv_ListInit(&cache_.entries);
     }
-    fs::remove_all(dir);
+    void TearDown() override {
+        kxr::ClearDirCache(nullptr, &cache_);
+        rv_ListClose(&cache_.entries);
+        TempTree::TearDown();
+    }
+    void Make(const std::vector<std::string>& names) {
+        for (const std::string& name : names)
+            Touch(name);
+    }
+    int32_t Scan(std::string locator = "\\T") {
+        const std::string real = dir_.string() + "/";
+        return kxr::ScanDirectory(nullptr, &cache_, real.c_str(), locator);
+    }
+    std::vector<std::string> Locators() {
+        std::vector<std::string> out;
+        for (RVListNode* n = rv_ListHead(&cache_.entries); n != nullptr; n = rv_ListNext(n))
+            out.push_back(static_cast<kxr::DirEntry*>(n->item)->locator);
+        return out;
+    }
+
+    kxr::DirCache cache_{};
+};
+
+TEST_F(DirScan, ListsSortedAndGroupsSequences) {
+    // What, the files made, and what is listed after the parent entry.
+    const std::vector<std::tuple<const char*, Strings, Strings>> cases = {
+        {"mixed",
+         {"clip0002.dpx", "B.mov", "clip0001.dpx", "a.mov", "clip0003.dpx"},
+         {"a.mov", "B.mov", "clip[0001-0003].dpx"}},
+        {"gaps",
+         {"clip0001.dpx", "clip0002.dpx", "clip0005.dpx", "clip0009.dpx"},
+         {"clip[0001-0009].dpx"}},
+        // Delivered as f10, f3, f5: the lower bound moves down.
+        {"arrival", {"f5.dpx", "f10.dpx", "f3.dpx"}, {"f[3-10].dpx"}},
+        // Delivered as clip0005, clip03, clip1000: each bound keeps its zeros.
+        {"zeros", {"clip0005.dpx", "clip1000.dpx", "clip03.dpx"}, {"clip[03-1000].dpx"}},
+        // A lone frame is listed by its own name.
+        {"single", {"shot0042.dpx", "a.mov"}, {"a.mov", "shot0042.dpx"}},
+        {"hidden", {".hidden.txt", "my.dir/", ".git/", "b.txt"}, {"b.txt", "my.dir"}},
+        {"thumbnail",
+         {"clip.picon.jpg", "clip1.dpx", "clip2.dpx"},
+         {"clip.picon.jpg", "clip[1-2].dpx"}},
+        // ab1x1 arrives between the frames of ab and starts a group of its own.
+        {"interleaved", {"ab1.dpx", "ab1x1.dpx", "ab2.dpx"}, {"ab1x1.dpx", "ab[1-2].dpx"}},
+        // Sequence keys compare exactly.
+        {"case", {"Clip1.dpx", "clip2.dpx"}, {"Clip1.dpx", "clip2.dpx"}},
+    };
+    for (const auto& [what, files, listed] : cases) {
+        SCOPED_TRACE(what);
+        TearDown();
+        SetUp();
+        Make(files);
+        ASSERT_EQ(Scan(), 1);
+        std::vector<std::string> expected = {"\\T\\.."};
+        for (const std::string& name : listed)
+            expected.push_back("\\T\\" + name);
+        EXPECT_EQ(Locators(), expected);
+    }
+}
+
+TEST_F(DirScan, NamesBelowTheDotSortBeforeTheParent) {
+    Make({"-early.txt", " space.txt", "z.txt"});
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(Locators(), (std::vector<std::string>{"\\T\\ space.txt", "\\T\\-early.txt", "\\T\\..",
+                                                    "\\T\\z.txt"}));
+}
+
+TEST_F(DirScan, SequenceEntryKeepsPathsAndBounds) {
+    Make({"clip0007.dpx", "clip0003.dpx", "clip0005.dpx"});
+    ASSERT_EQ(Scan("\\T"), 1);
+    const auto* seq = static_cast<kxr::DirEntry*>(cache_.entries.tail->item);
+    const std::string real = dir_.string() + "/";
+    EXPECT_EQ(std::string(seq->path), real + "clip[0003-0007].dpx");
+    EXPECT_TRUE(seq->firstFrame == 3u && seq->lastFrame == 7u);
+    ASSERT_NE(seq->singlePath, nullptr);
+    EXPECT_EQ(std::string(seq->singlePath), real + "clip0003.dpx");
+}
+
+TEST_F(DirScan, LongRunsNeedAboutOneComparisonPerFrame) {
+    std::vector<std::string> names = {"a.mov", "z.mov"};
+    for (int i = 1; i <= 300; ++i)
+        names.push_back("frame" + std::to_string(i) + ".tif");
+    Make(names);
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(Locators().back(), "\\T\\z.mov");
+    EXPECT_EQ(Locators()[2], "\\T\\frame[1-300].tif");
+    const kxr::ScanCounters counters = kxr::LastScanCounters();
+    EXPECT_EQ(counters.files, 302u);
+    // One comparison per frame after the first, plus a short walk for the first.
+    EXPECT_LE(counters.keyComparisons, 300u + 3u);
+}
+
+TEST_F(DirScan, RescanSeesChangedFiles) {
+    Make({"clip1.dpx", "clip2.dpx"});
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(Locators().back(), "\\T\\clip[1-2].dpx");
+    // The remembered probes must not hide a file that changed type. The
+    // group sorted after clip2.dpx before it fell back to clip1.dpx.
+    std::ofstream(dir_ / "clip2.dpx") << "not a picture, longer than sixteen bytes";
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(Locators(),
+              (std::vector<std::string>{"\\T\\..", "\\T\\clip2.dpx", "\\T\\clip1.dpx"}));
+}
+
+TEST_F(DirScan, DecodesTextsButFallsBackWithTheLocatorAsGiven) {
+    Make({"a b.mov", "shot7.dpx"});
+    ASSERT_EQ(Scan("\\T%20x"), 1);
+    EXPECT_EQ(Locators(),
+              (std::vector<std::string>{"\\T x\\..", "\\T x\\a b.mov", "\\T%20x\\shot7.dpx"}));
+}
+
+// The scans above move the bounds; a bound without an extension and a result
+// that would not fit are left.
+TEST(RangeBounds, ReplaceOneNumberOfTheRange) {
+    EXPECT_EQ(kxrtest::Applied("\\T\\clip[7-9]",
+                               [](char* text, size_t room) {
+                                   return kxr::SetRangeFirst(nullptr, text, room, "1");
+                               }),
+              "1|\\T\\clip[1-9]");
+    char small[16] = "a[1-2].dpx";
+    kxr::SetRangeLast(nullptr, small, sizeof small, "123456789");
+    EXPECT_EQ(std::strlen(small), sizeof small - 1);
 }
 
 } // namespace

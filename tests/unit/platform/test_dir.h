@@ -14,25 +14,19 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         root_ = std::filesystem::temp_directory_path() /
                 (std::string("kxrplat_") + info->test_suite_name() + "_" + info->name());
-        MakeRemovable();
-        std::filesystem::remove_all(root_);
+        TearDown();
         std::filesystem::create_directories(root_);
     }
+    // Tests take permissions away; some systems refuse to delete a read-only
+    // file, others to enter a directory without search permission.
     void TearDown() override {
-        MakeRemovable();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    // Tests take permissions away; some systems refuse to delete a
-    // read-only file, others to enter a directory without search permission.
-    void MakeRemovable() const {
         namespace fs = std::filesystem;
         std::error_code ignored;
-        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
         for (auto it = fs::recursive_directory_iterator(root_, ignored);
              it != fs::recursive_directory_iterator(); it.increment(ignored))
             fs::permissions(it->path(), fs::perms::owner_all,
                             fs::perm_options::add | fs::perm_options::nofollow, ignored);
+        fs::remove_all(root_, ignored);
     }
     std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
     void WriteFile(const std::string& relative, const std::string& contents) const {
@@ -45,5 +39,12 @@ protected:
 
     std::filesystem::path root_;
 };
+
+// The same path with every separator written as a backslash.
+inline std::string Backslashed(std::string path) {
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
 
 #endif

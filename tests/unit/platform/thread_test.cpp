@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <utility>
 
 namespace kp = kxr::platform;
 
@@ -15,16 +16,6 @@ struct Shared {
     std::atomic<bool> destroyed{false};
 };
 
-bool WaitFor(const std::atomic<int>& value, int wanted) {
-    const uint64_t start = kp::MonotonicMs();
-    while (value.load() != wanted) {
-        if (kp::MonotonicMs() - start > 5000)
-            return false;
-        kp::SleepMs(1);
-    }
-    return true;
-}
-
 struct MarkOnDestruction {
     Shared* shared;
     ~MarkOnDestruction() { shared->destroyed = true; }
@@ -32,38 +23,32 @@ struct MarkOnDestruction {
 
 } // namespace
 
-TEST(PlatformThread, SpawnedThreadRuns) {
-    Shared shared;
-    ASSERT_TRUE(kp::ThreadSpawnDetached(
-        [](void* p) {
-            auto* s = static_cast<Shared*>(p);
-            s->id = kp::ThreadCurrentId();
-            s->state = 1;
-        },
-        &shared, 0, "worker::runner-with-a-long-name"));
-    ASSERT_TRUE(WaitFor(shared.state, 1));
-    EXPECT_NE(shared.id.load(), 0u);
-    EXPECT_NE(shared.id.load(), kp::ThreadCurrentId());
-}
-
-TEST(PlatformThread, ExitEndsTheThreadAndUnwindsItsStack) {
-    Shared shared;
-    ASSERT_TRUE(kp::ThreadSpawnDetached(
-        [](void* p) {
-            auto* s = static_cast<Shared*>(p);
-            {
-                MarkOnDestruction guard{s};
-                s->state = 1;
-                kp::ThreadExitCurrent();
-            }
-            s->state = 2; // never reached
-        },
-        &shared, 256 * 1024, nullptr));
-    ASSERT_TRUE(WaitFor(shared.state, 1));
-    const uint64_t start = kp::MonotonicMs();
-    while (!shared.destroyed && kp::MonotonicMs() - start < 5000)
-        kp::SleepMs(1);
-    EXPECT_TRUE(shared.destroyed.load());
-    kp::SleepMs(20);
-    EXPECT_EQ(shared.state.load(), 1);
+// The thread runs on its own id, and leaving it early unwinds its stack;
+// with the default stack and a long name, and with a given stack and none.
+TEST(PlatformThread, SpawnedThreadRunsAndExitUnwindsItsStack) {
+    for (const auto& [stackSize, name] :
+         {std::pair<size_t, const char*>{0, "worker::runner-with-a-long-name"},
+          {256 * 1024, nullptr}}) {
+        Shared shared;
+        ASSERT_TRUE(kp::ThreadSpawnDetached(
+            [](void* p) {
+                auto* s = static_cast<Shared*>(p);
+                s->id = kp::ThreadCurrentId();
+                {
+                    MarkOnDestruction guard{s};
+                    s->state = 1;
+                    kp::ThreadExitCurrent();
+                }
+                s->state = 2; // never reached
+            },
+            &shared, stackSize, name));
+        const uint64_t start = kp::MonotonicMs();
+        while (!shared.destroyed && kp::MonotonicMs() - start < 5000)
+            kp::SleepMs(1);
+        ASSERT_TRUE(shared.destroyed.load()) << stackSize;
+        kp::SleepMs(20);
+        EXPECT_EQ(shared.state.load(), 1);
+        EXPECT_NE(shared.id.load(), 0u);
+        EXPECT_NE(shared.id.load(), kp::ThreadCurrentId());
+    }
 }
