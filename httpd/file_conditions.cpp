@@ -94,19 +94,19 @@ void ParseConditionLine(const char* line, RequestConditions* conditions) {
         const char* bytes = std::strstr(line, kBytes);
         if (bytes == nullptr)
             return;
-        const char* spec = bytes + sizeof kBytes - 1;
+        const char* rangeText = bytes + sizeof kBytes - 1;
         int64_t value = 0;
-        if (spec[0] == '-') {
+        if (rangeText[0] == '-') {
             // "bytes=-N": the last N bytes.
-            if (ReadDecimal(spec + 1, &value))
+            if (ReadDecimal(rangeText + 1, &value))
                 conditions->suffixLength = value > 0 ? Clamp(value) : 0;
             else
                 conditions->suffixLength = 0;
         } else {
             conditions->suffixLength = -1;
-            if (ReadDecimal(spec, &value))
+            if (ReadDecimal(rangeText, &value))
                 conditions->rangeStart = Clamp(value);
-            const char* dash = std::strchr(spec, '-');
+            const char* dash = std::strchr(rangeText, '-');
             if (dash != nullptr && ReadDecimal(dash + 1, &value))
                 conditions->rangeEnd = Clamp(value);
         }

@@ -1,3 +1,4 @@
+#include "platform/common/dir_order.h"
 #include "platform/kxr_file.h"
 
 #include "platform/kxr_path.h"
@@ -112,33 +113,6 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
 
 } // namespace posix
 
-namespace {
-
-int Rank(const std::string& name) {
-    return name == "." ? 0 : name == ".." ? 1 : 2;
-}
-
-int CompareNoCase(const std::string& a, const std::string& b) {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const int x = std::tolower(static_cast<unsigned char>(a[i]));
-        const int y = std::tolower(static_cast<unsigned char>(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
-bool EntryBefore(const DirEntry& a, const DirEntry& b) {
-    const int ra = Rank(a.name), rb = Rank(b.name);
-    if (ra != rb)
-        return ra < rb;
-    const int order = CompareNoCase(a.name, b.name);
-    return order != 0 ? order < 0 : a.name < b.name;
-}
-
-} // namespace
-
 bool ListDirectory(const char* pattern, std::vector<DirEntry>* out) {
     if (out == nullptr)
         return false;
@@ -168,7 +142,7 @@ bool ListDirectory(const char* pattern, std::vector<DirEntry>* out) {
             entry.status.kind = FileKind::Other;
         out->push_back(std::move(entry));
     }
-    std::sort(out->begin(), out->end(), EntryBefore);
+    SortListing(out);
     return !out->empty();
 }
 

@@ -56,15 +56,6 @@ bool QueryFileStatus(const char* path, FileStatus* out) {
     return posix::StatusOfPath(NativePath(path), out);
 }
 
-bool PathExists(const char* path) {
-    return QueryFileStatus(path, nullptr);
-}
-
-bool PathIsDirectory(const char* path) {
-    FileStatus status;
-    return QueryFileStatus(path, &status) && status.kind == FileKind::Directory;
-}
-
 FileHandle FileOpen(const char* path, uint32_t access, FileDisposition disposition) {
     if (path == nullptr || path[0] == '\0')
         return kInvalidFile;
