@@ -7,7 +7,7 @@
 
 namespace {
 
-std::atomic<bool> open{false};
+std::atomic<bool> gateOpen{false};
 std::atomic<int> unwound{0};
 
 void WaitUntil(const std::atomic<bool>& flag) {
@@ -27,7 +27,7 @@ uint32_t AwaitExitCode(RVHANDLE thread) {
 }
 
 uint32_t WaitThenReturn(void*) {
-    WaitUntil(open);
+    WaitUntil(gateOpen);
     return 42;
 }
 
@@ -48,7 +48,7 @@ uint32_t Finish(void* argument) {
 
 TEST(RvThread, ExitCodeIsStillActiveUntilTheEndEvenAfterClose) {
     for (bool closeFirst : {false, true}) {
-        open = false;
+        gateOpen = false;
         uint32_t id = 0, code = 0;
         RVHANDLE thread = rvOSCreateThread(nullptr, 0, WaitThenReturn, nullptr, 0, &id, "wait");
         ASSERT_NE(thread, nullptr);
@@ -57,7 +57,7 @@ TEST(RvThread, ExitCodeIsStillActiveUntilTheEndEvenAfterClose) {
         }
         ASSERT_EQ(rvOSGetExitCodeThread(thread, &code, "test"), 1);
         EXPECT_EQ(code, RV_STILL_ACTIVE);
-        open = true;
+        gateOpen = true;
         EXPECT_EQ(AwaitExitCode(thread), 42u);
         rvOSSleep(10); // asked again long after: the code stays
         EXPECT_EQ(AwaitExitCode(thread), 42u);
