@@ -161,8 +161,8 @@ void PlanFileAnswer(const RequestConditions& conditions, int64_t fileSize, const
             plan->status = 416;
             flag = -1;
         } else if (flag == 3) {
+            // Only the flag drops: Content-Range still names the asked range.
             flag = 0;
-            start = end = 0;
         }
     } else if (flag == 1 && (size != 0 || haveIms)) {
         plan->status = 416;
