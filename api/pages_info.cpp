@@ -192,7 +192,13 @@ int32_t BuildMiscPage(CMyHttpClient* /*client*/, char** bodyOut, int32_t* length
             "</STRONG></FONT></P></center>\n</BODY></HTML>\n\r";
     engine.freeText(revision);
     engine.freeText(mediaRevision);
-    return MakeAnswerBody(text, bodyOut, lengthOut, 2);
+    // The block is sized from the template (its two "%s" included) and the
+    // revision texts, which count 32 together when either is missing.
+    size_t extra = 4 + 2;
+    if (!known) {
+        extra += 32 - 2 * (sizeof "Not Available" - 1);
+    }
+    return MakeAnswerBody(text, bodyOut, lengthOut, extra);
 }
 
 } // namespace kxr

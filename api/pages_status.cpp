@@ -114,7 +114,8 @@ int32_t BuildChannelsPage(CMyHttpClient* /*client*/, char** bodyOut, int32_t* le
     text += row;
     // Nothing goes below the table.
     text += "</TR></TABLE></P></BODY></HTML>\n\r";
-    return MakeAnswerBody(text, bodyOut, lengthOut, 2);
+    // The block is sized from the template, whose two "%s" are not in text.
+    return MakeAnswerBody(text, bodyOut, lengthOut, 4 + 2);
 }
 
 } // namespace kxr
