@@ -1,5 +1,6 @@
 #include "httpd/static_file.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -67,41 +68,24 @@ bool AppendWhole(char* buffer, size_t capacity, const char* text) {
 
 void StreamBody(ConnectionRecord* record, platform::FileHandle file, char* buffer,
                 size_t headLength, int64_t length) {
-    if (length >= 1) {
-        size_t first = kSendBufferSize - headLength;
-        if (static_cast<int64_t>(first) > length)
-            first = static_cast<size_t>(length);
-        int64_t got = platform::FileRead(file, buffer + headLength, first);
-        if (got < 0)
-            got = 0;
-        if (!SendAll(record, buffer, headLength + static_cast<size_t>(got)))
-            return;
-        int64_t remaining = length - got;
-        if (got == 0)
-            return;
-        while (remaining > 0) {
-            const size_t want = remaining < static_cast<int64_t>(kSendBufferSize)
-                                    ? static_cast<size_t>(remaining)
-                                    : kSendBufferSize;
-            got = platform::FileRead(file, buffer, want);
-            if (got <= 0)
-                return;
-            if (!SendAll(record, buffer, static_cast<size_t>(got)))
-                return;
-            remaining -= got;
-        }
-        return;
-    }
-    // No length known: everything from the current position to the end.
-    int64_t got = platform::FileRead(file, buffer + headLength, kSendBufferSize - headLength);
+    // Without a known length everything up to the end of the file goes.
+    int64_t remaining = length >= 1 ? length : INT64_MAX;
+    const auto chunk = [&remaining](size_t room) {
+        return remaining < static_cast<int64_t>(room) ? static_cast<size_t>(remaining) : room;
+    };
+    // The first piece of the body travels with the head.
+    int64_t got =
+        platform::FileRead(file, buffer + headLength, chunk(kSendBufferSize - headLength));
     if (got < 0)
         got = 0;
     if (!SendAll(record, buffer, headLength + static_cast<size_t>(got)) || got == 0)
         return;
-    for (;;) {
-        got = platform::FileRead(file, buffer, kSendBufferSize);
+    remaining -= got;
+    while (remaining > 0) {
+        got = platform::FileRead(file, buffer, chunk(kSendBufferSize));
         if (got <= 0 || !SendAll(record, buffer, static_cast<size_t>(got)))
             return;
+        remaining -= got;
     }
 }
 
