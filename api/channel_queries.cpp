@@ -11,6 +11,7 @@
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
+#include "media/timecode_names.h"
 #include "module/engine_binding.h"
 #include "platform/kxr_path.h"
 
@@ -22,10 +23,6 @@ namespace {
 constexpr size_t kValueBlock = 16;
 constexpr size_t kStampBlock = 32;
 constexpr size_t kNameBlock = 260;
-
-// Flags the timecode library takes beside the channel's timecode type.
-constexpr uint32_t kTcTextFlags = 0x100;
-constexpr uint32_t kTcPrintFlags = 0x32100;
 
 constexpr uint32_t kGenericRead = 0x80000000u;
 constexpr uint32_t kShareRead = 1;
@@ -195,15 +192,15 @@ int32_t AnswerTimecode(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut
     const uint32_t type = Engine().getTcType(Channel(client));
     char text[TEMPEX_TEXT_SIZE + 1] = {};
     if (path.find("TimecodeToString") != std::string::npos) {
-        TcFramesToText(ParseDecimal(argument), type | kTcPrintFlags, text);
+        TcFramesToText(ParseDecimal(argument), type | kTcWriteFlags, text);
         return TextAnswer(BlockText(text), kNameBlock, bodyOut, lengthOut);
     }
     int32_t frames = 0;
-    TcTextToFrames(argument.c_str(), type | kTcTextFlags, &frames);
+    TcTextToFrames(argument.c_str(), type | kTcReadFlags, &frames);
     if (path.find("TimecodeToFrame") != std::string::npos) {
         return NumberAnswer(frames, kNameBlock, bodyOut, lengthOut);
     }
-    TcFramesToText(frames, type | kTcPrintFlags, text);
+    TcFramesToText(frames, type | kTcWriteFlags, text);
     return TextAnswer(BlockText(text), kNameBlock, bodyOut, lengthOut);
 }
 

@@ -11,6 +11,7 @@
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
 #include "media/media_cmd.h"
+#include "media/timecode_names.h"
 #include "module/engine_binding.h"
 
 namespace kxr {
@@ -32,7 +33,7 @@ std::string SelfLink(const CMyHttpClient* client) {
 
 std::string TimecodeText(int32_t frames, uint32_t tcType) {
     char text[TEMPEX_TEXT_SIZE] = {};
-    TcFramesToText(frames, (tcType & TEMPEX_TYPE_MASK) | 0x32100u, text);
+    TcFramesToText(frames, (tcType & TEMPEX_TYPE_MASK) | kTcWriteFlags, text);
     text[TEMPEX_TEXT_SIZE - 1] = '\0';
     return text;
 }

@@ -166,7 +166,6 @@ constexpr NumberField kNumberFields[] = {
 };
 
 constexpr uint32_t kDefaultTcType = 2;
-constexpr uint32_t kTcWriteFlags = 0x32100;
 constexpr uint32_t kFourCharCodeFloor = 0x20000000;
 
 int32_t Signed(uint32_t value) {

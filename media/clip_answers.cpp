@@ -29,7 +29,6 @@ constexpr size_t kFileNameIndex = kMediaCmdFileNameOffset - kMediaCmdTextOffset;
 constexpr size_t kTcNameSize = 16;
 constexpr uint32_t kClipValueFlags = MCF_TEXT | MCF_CMDALT;                    // 0x12000
 constexpr uint32_t kEntryFlags = MCF_CMDALT | MCF_POSITION_ABS | MCF_CHANNELS; // 0x10060
-constexpr uint32_t kShowFlags = 0x32100u; // signed, day wrap, lenient: how answers write positions
 constexpr uint32_t kErrorTcType = kTcNonDrop;
 constexpr int32_t kVtrMode = 1;
 // Room for a name that the path translations may lengthen (their results
@@ -90,7 +89,7 @@ void AddFrames(XmlAnswer& answer, const char* name, int32_t frames, uint32_t tcT
                const char* tcName) {
     char text[TEMPEX_TEXT_SIZE + 16] = {};
     if (tcType != 0) {
-        TcFramesToText(frames, tcType | kShowFlags, text);
+        TcFramesToText(frames, tcType | kTcWriteFlags, text);
     } else {
         std::snprintf(text, sizeof text, "%d", frames);
     }

@@ -10,6 +10,7 @@
 #include "api/my_http_client.h"
 #include "kxr/kxrutil.h"
 #include "kxr/tempex.h"
+#include "media/timecode_names.h"
 #include "module/module_state.h"
 
 namespace kxr {
@@ -200,7 +201,7 @@ uint32_t QueryParser::TcType() {
 int32_t QueryParser::ReadTime(const char* value) {
     if (std::strchr(value, ':') != nullptr) {
         int32_t frames = 0;
-        TcTextToFrames(value, TcType() | TEMPEX_FLAG_LENIENT, &frames);
+        TcTextToFrames(value, TcType() | kTcReadFlags, &frames);
         return frames;
     }
     if (HasHexPrefix(value)) {
@@ -248,7 +249,7 @@ bool QueryParser::ReadToken(const char* token) {
     if (HasPrefix(token, "speed=")) {
         const char* value = token + 6;
         if (std::strchr(value, ':') != nullptr) {
-            TcTextToFrames(value, TcType() | TEMPEX_FLAG_LENIENT, &r->speed);
+            TcTextToFrames(value, TcType() | kTcReadFlags, &r->speed);
         } else {
             r->speed = static_cast<int32_t>(ReadDecimal(value));
         }

@@ -8,6 +8,11 @@ namespace kxr {
 
 class CMyHttpClient;
 
+// What the module ORs into a timecode type when it reads timecode text and
+// when it writes it.
+inline constexpr uint32_t kTcReadFlags = 0x100;
+inline constexpr uint32_t kTcWriteFlags = 0x32100;
+
 // Room for the longest name ("non-drop-frame") and its terminator.
 inline constexpr unsigned kTcTypeNameRoom = 16;
 

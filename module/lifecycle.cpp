@@ -9,6 +9,7 @@
 #include "httpd/connection.h"
 #include "httpd/listener.h"
 #include "httpd/server_settings.h"
+#include "kxr/rvutil.h"
 #include "module/check_virtual.h"
 #include "module/router.h"
 #include "platform/kxr_socket.h"
@@ -17,7 +18,6 @@ namespace kxr {
 
 namespace {
 
-constexpr uint32_t kStillActive = 259;
 constexpr uint32_t kStartSettleMs = 100;
 constexpr uint32_t kQuitSettleMs = 125;
 constexpr uint32_t kQuitPollMs = 250;
@@ -118,9 +118,9 @@ void ReadRootCandidate(char (&candidate)[kRootCandidateSize]) {
 // handed on: the server always serves "index.html" as its default document.
 int32_t kxrStart() {
     if (listenerThread != nullptr) {
-        uint32_t code = kStillActive;
+        uint32_t code = RV_STILL_ACTIVE;
         if (rvOSGetExitCodeThread(listenerThread, &code, "httpd-check") == 1 &&
-            code == kStillActive) {
+            code == RV_STILL_ACTIVE) {
             Warn("HTTP server is already running");
         }
         return 0;
@@ -155,14 +155,14 @@ uint32_t kxrQuit() {
     rvOSSleep(kQuitSettleMs);
 
     // Without a thread there is nothing to wait for.
-    uint32_t code = listenerThread != nullptr ? kStillActive : 0;
+    uint32_t code = listenerThread != nullptr ? RV_STILL_ACTIVE : 0;
     int polls = 0;
-    while (code == kStillActive) {
+    while (code == RV_STILL_ACTIVE) {
         if (rvOSGetExitCodeThread(listenerThread, &code, "httpd-check") == 1) {
             Warn("Waiting for HTTP server thread to exit");
         } else {
             // A handle that stopped answering counts against the same limit.
-            code = kStillActive;
+            code = RV_STILL_ACTIVE;
         }
         if (++polls > kQuitPollLimit) {
             return kQuitTimedOut;
