@@ -1,5 +1,6 @@
 #include "module/router.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +27,26 @@ const char* AfterMethod(const char* text) {
 
 bool AnswerStartsWith(const char* answer, int32_t length, char c) {
     return answer != nullptr && length > 0 && answer[0] == c;
+}
+
+bool AnswerStartsWithWord(const char* answer, int32_t length, const char* word) {
+    const size_t n = std::strlen(word);
+    if (answer == nullptr || length < 0 || static_cast<size_t>(length) < n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (std::toupper(static_cast<unsigned char>(answer[i])) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A generated page sent as XML makes browsers stop at its first unclosed
+// META line, so pages go out as HTML.
+bool AnswerIsPage(const char* answer, int32_t length) {
+    return AnswerStartsWithWord(answer, length, "<HTML") ||
+           AnswerStartsWithWord(answer, length, "<!DOCTYPE");
 }
 
 constexpr const char* kTypeJson = "Content-Type: application/json\r\n";
@@ -79,8 +100,12 @@ const char* RouterContentType(Route route, const char* text, const char* answer,
     case Route::Monitor:
         return "Content-Type: application/octet-stream\r\n"
                "Access-Control-Allow-Origin: *\r\n";
-    case Route::Config:
     case Route::Dispatcher:
+        if (AnswerIsPage(answer, length)) {
+            return "Content-Type: text/html; charset=iso-8859-1\r\n";
+        }
+        break;
+    case Route::Config:
         break;
     }
     const char* target = AfterMethod(text);

@@ -72,6 +72,19 @@ TEST_F(RunningHost, ServesAStaticFileToAnIndependentClient) {
     EXPECT_TRUE(r.body == payload_) << "got " << r.body.size() << " bytes";
 }
 
+TEST_F(RunningHost, PagesGoOutAsHtmlAndAnswersAsXml) {
+    const auto typeOf = [](const std::string& answer) {
+        const size_t at = answer.find("\r\nContent-Type: ");
+        return at == std::string::npos
+                   ? std::string()
+                   : answer.substr(at + 16, answer.find('\r', at + 2) - at - 16);
+    };
+    EXPECT_EQ(typeOf(host_->Get("/KXRStatus")), "text/html; charset=iso-8859-1");
+    EXPECT_EQ(typeOf(host_->Get("/KXRMedia")), "text/html; charset=iso-8859-1");
+    EXPECT_EQ(typeOf(host_->Get("/KXRXML/Status")), "application/xml; charset=uft-8");
+    EXPECT_EQ(typeOf(host_->Get("/KXRGetState")), "text/plain");
+}
+
 TEST_F(RunningHost, RelayPathIsAnsweredByTheHostCallback) {
     const std::string line = "GET /vorn?request=status&channel=1 HTTP/1.1";
     const std::string body = "{\"request\":\"" + line + "\"}";

@@ -109,6 +109,7 @@ TEST(RouterContentTypes, FollowTheRouteThePathAndTheAnswer) {
     const std::string json = Type("application/json");
     const std::string xml = Type("application/xml; charset=uft-8");
     const std::string plain = Type("text/plain");
+    const std::string page = Type("text/html; charset=iso-8859-1");
     struct Row {
         Route route;
         const char* text;
@@ -125,6 +126,13 @@ TEST(RouterContentTypes, FollowTheRouteThePathAndTheAnswer) {
          Type("application/octet-stream") + "Access-Control-Allow-Origin: *\r\n"},
         {Route::Dispatcher, "GET /x/a.xml HTTP/1.1", "1", xml},
         {Route::Dispatcher, "GET /KXRStatus HTTP/1.1", "<p>", xml},
+        // Pages go out as HTML, whatever case their first word has; a page
+        // from the relay or config routes keeps those routes' rules.
+        {Route::Dispatcher, "GET /KXRStatus HTTP/1.1", "<HTML><HEAD>", page},
+        {Route::Dispatcher, "GET /KXRXML/x HTTP/1.1", "<!doctype html>", page},
+        {Route::Dispatcher, "GET /KXRMedia HTTP/1.1", "<HTM", xml},
+        {Route::Relay, "GET /vorn?request HTTP/1.1", "<HTML>", xml},
+        {Route::Config, "GET /config? HTTP/1.1", "<html>", xml},
         {Route::Dispatcher, "GET /p.gif HTTP/1.1", "1", Type("image/gif")},
         {Route::Dispatcher, "GET /p.png HTTP/1.1", "1", Type("image/png")},
         {Route::Dispatcher, "GET /p.jpg HTTP/1.1", "1", Type("image/jpeg")},
