@@ -13,6 +13,7 @@
 #include "kxr/kxrutil.h"
 #include "kxr/rvutil.h"
 #include "media/media_cmd.h"
+#include "platform/kxr_path.h"
 
 namespace kxr {
 
@@ -138,6 +139,11 @@ void PublishEventLog(CMyHttpClient* client, MediaCmd* record) {
     CopyCut(source, sizeof(source), record->text);
     const char* root = httpd::GetServerSettings().documentRoot;
     std::string targetText = root != nullptr ? root : "";
+    // A root configured without its trailing separator still gets the copy
+    // inside it, where a static GET finds it.
+    if (!targetText.empty() && !platform::IsPathSeparator(targetText.back())) {
+        targetText += platform::kPathSeparator;
+    }
     targetText += kEventLogName;
     CopyCut(target, sizeof(target), targetText.c_str());
     rvOSCopyFile(source, target, 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -70,6 +71,18 @@ TEST_F(RunningHost, ServesAStaticFileToAnIndependentClient) {
     ASSERT_EQ(r.code, CURLE_OK) << curl_easy_strerror(r.code);
     EXPECT_EQ(r.status, 200);
     EXPECT_TRUE(r.body == payload_) << "got " << r.body.size() << " bytes";
+}
+
+TEST_F(RunningHost, EventLogCopyLandsInTheDocumentRoot) {
+    const std::filesystem::path copy = host_->Root() / "eventlog.csv";
+    std::filesystem::remove(copy);
+    const CurlResult asked = CurlGet(host_->Port(), "/KXRXML/MediaCmd?GetValue&cmdalt=10100");
+    ASSERT_EQ(asked.status, 200);
+    EXPECT_NE(asked.body.find("<Text Value=\"eventlog.csv\">"), std::string::npos) << asked.body;
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    const CurlResult fetched = CurlGet(host_->Port(), "/eventlog.csv");
+    EXPECT_EQ(fetched.status, 200);
+    EXPECT_EQ(fetched.body.rfind("Time,Ms,Channel,", 0), 0u) << fetched.body;
 }
 
 TEST_F(RunningHost, PagesGoOutAsHtmlAndAnswersAsXml) {
