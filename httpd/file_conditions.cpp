@@ -127,9 +127,9 @@ void PlanFileAnswer(const RequestConditions& conditions, int64_t fileSize, const
     const int64_t size = fileSize < 0 ? 0 : Clamp(fileSize);
     const bool haveIms = conditions.ifModifiedSince[0] != '\0';
     if (flag == 2) {
-        // An If-Range without a Range asks for nothing.
+        // An If-Range without a Range, or two Range lines, asks for no range;
+        // what was read still shows in Content-Range.
         flag = 0;
-        start = end = 0;
     }
 
     if (lastModified != nullptr) {

@@ -152,6 +152,15 @@ TEST(PlanFileAnswer, RangesAndConditionsDecideTheAnswer) {
         {{"Range: bytes=0-0"}, 1000, 206, 1, 0, 1000, whole},
         {{"Range: bytes=500-100"}, 1000, 206, 1, 500, -399, Heads("500-100/1000", -1)},
         {{}, 0, 200, 0, 0, 0, ""},
+        // Two Range lines ask for no range, but name the last one read.
+        {{"Range: bytes=10-20", "Range: bytes=30-"},
+         1000,
+         200,
+         0,
+         0,
+         1000,
+         Heads("30-20/1000", 1000)},
+        {{"If-Range: x"}, 1000, 200, 0, 0, 1000, whole},
         // Suffix ranges.
         {{"Range: bytes=-100"}, 1000, 206, 1, 900, 100, Heads("900-999/1000", 100)},
         {{"Range: bytes=-5000"}, 1000, 206, 1, 0, 1000, whole},
