@@ -38,6 +38,9 @@ struct RequestWork {
     char line[kRequestLineSize];
     char path[kPathBufferSize];
     char virtualCopy[kVirtualCheckSize];
+    // "./" and the decoded target, kept when the virtual step replaced the
+    // path: redirects and listings name what the client asked for.
+    char requested[kVirtualCheckSize + 2];
 };
 
 void SetAccessText(ConnectionRecord* record, const char* path) {
@@ -119,10 +122,12 @@ void CheckVirtual(RequestWork* work) {
     if (copied > 1 &&
         (work->virtualCopy[copied - 1] == '\\' || work->virtualCopy[copied - 1] == '/'))
         work->virtualCopy[--copied] = '\0';
+    std::memcpy(work->requested, work->path, length + 3);
     std::memcpy(work->path, work->virtualCopy, copied + 1);
 }
 
 void Decode(RequestWork* work, const char* target) {
+    work->requested[0] = '\0';
     work->path[0] = '.';
     work->path[1] = '/';
     DecodeRequestPath(target, work->path + 2, kPathBufferSize - 2);
@@ -185,7 +190,8 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
         BuildResponseHead(record, headOnly, work->send, kSendBufferSize);
         return;
     }
-    ServeFile(record, headOnly, work->path, kPathBufferSize);
+    ServeFile(record, headOnly, work->path, kPathBufferSize,
+              work->requested[0] != '\0' ? work->requested : work->path);
 }
 
 } // namespace

@@ -75,9 +75,9 @@ void CloseDirectory(DirectoryList* list) {
     delete list;
 }
 
-void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* path,
-                           size_t capacity) {
-    if (path == nullptr || capacity == 0)
+void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity,
+                           const char* requested) {
+    if (path == nullptr || requested == nullptr || capacity == 0)
         return;
     const ServerSettings& s = GetServerSettings();
     auto buffer = std::make_unique<char[]>(kSendBufferSize);
@@ -104,7 +104,8 @@ void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* pat
     }
     // At most 4096 characters of the path are looked at.
     const std::string dir(path, strnlen(path, capacity < kLinkSize ? capacity : kLinkSize));
-    const char* shown = Tail(dir.c_str());
+    const std::string base(requested, strnlen(requested, kLinkSize));
+    const char* shown = Tail(base.c_str());
     const int n = std::snprintf(buffer.get() + used, kSendBufferSize - used,
                                 "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
                                 "<HTML><HEAD><TITLE>Index of %s</TITLE></HEAD><BODY><H1>Index "
@@ -127,16 +128,20 @@ void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* pat
             link = dir + name;
             if (link.size() > kLinkSize - 1)
                 link.resize(kLinkSize - 1);
-            if (platform::PathIsDirectory(link.c_str())) {
+            const bool folder = platform::PathIsDirectory(link.c_str());
+            link = base + name;
+            if (link.size() > kLinkSize - 1)
+                link.resize(kLinkSize - 1);
+            if (folder) {
                 link += '/';
                 slash = "/";
             }
             line = "<A href=\"";
             line += Tail(link.c_str());
         } else {
-            if (dir.size() < 4)
+            if (base.size() < 4)
                 continue;
-            link = dir;
+            link = base;
             if (link.back() == '/')
                 link.pop_back();
             const size_t last = link.rfind('/');

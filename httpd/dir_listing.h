@@ -10,8 +10,11 @@
 namespace kxr::httpd {
 
 // Answers with the index of the directory at path, or 404 when listings are
-// off or path is no directory. path may lose a trailing "/".
-void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity);
+// off or path is no directory. path may lose a trailing "/". The title and
+// the links come from requested ("./" and the target the client sent, which
+// is path itself unless a file root mapped it).
+void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity,
+                           const char* requested);
 
 // The names of a directory, read at once, "." and ".." included.
 struct DirectoryList;

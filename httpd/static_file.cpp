@@ -13,6 +13,7 @@
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
 #include "platform/kxr_file.h"
+#include "platform/kxr_path.h"
 #include "platform/kxr_time.h"
 
 namespace kxr::httpd {
@@ -91,8 +92,9 @@ void StreamBody(ConnectionRecord* record, platform::FileHandle file, char* buffe
 
 } // namespace
 
-void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity) {
-    if (path == nullptr || capacity < 4)
+void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t capacity,
+               const char* requested) {
+    if (path == nullptr || requested == nullptr || capacity < 4)
         return;
     auto work = std::make_unique<FileWork>();
     char* buffer = work->send;
@@ -137,15 +139,21 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
             platform::FileOpen(full, platform::kFileRead, platform::FileDisposition::OpenExisting);
     } else {
         char* text = work->headerText;
-        std::snprintf(text, kHeaderTextSize, "%s", path);
-        if (!EndsWith(text, "/")) {
-            AppendWhole(text, kHeaderTextSize, "/");
+        if (!EndsWith(requested, "/")) {
+            std::snprintf(text, kHeaderTextSize, "%s/", requested);
             SetStatus(record, 301);
             std::snprintf(record->extraHeaders, kExtraHeadersSize, "Location: %s\r\n",
                           std::strlen(text) >= 2 ? text + 2 : "");
             BuildResponseHead(record, headOnly, buffer, kSendBufferSize);
             return;
         }
+        // A folder mapped from a file root comes without its separator.
+        const size_t used = std::strlen(path);
+        if (used > 0 && !platform::IsPathSeparator(path[used - 1])) {
+            const char separator[] = {platform::kPathSeparator, '\0'};
+            AppendWhole(path, capacity, separator);
+        }
+        std::snprintf(text, kHeaderTextSize, "%s", path);
         // The default document, looked up as the request names it.
         if (AppendWhole(text, kHeaderTextSize, s.defaultDocument))
             file.handle = platform::FileOpen(text, platform::kFileRead,
@@ -160,7 +168,7 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
     }
     AppendAccess(record, " ;");
     if (file.handle == platform::kInvalidFile) {
-        ServeDirectoryListing(record, headOnly, path, capacity);
+        ServeDirectoryListing(record, headOnly, path, capacity, requested);
         return;
     }
 

@@ -112,7 +112,7 @@ protected:
         test::RecordOnPair rp;
         char path[kPathBufferSize];
         std::snprintf(path, sizeof path, "%s", target);
-        ServeDirectoryListing(rp.record.get(), headOnly, path, sizeof path);
+        ServeDirectoryListing(rp.record.get(), headOnly, path, sizeof path, path);
         return test::WithoutDate(rp.Sent());
     }
     kxrtest::TempDir tree{"httpd"};
