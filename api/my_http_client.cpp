@@ -108,8 +108,9 @@ constexpr PageKeyName kPageKeys[] = {
     {"setpos=", PageKey::SetPos},
 };
 
+// Clip names arrive as the pages' links write them: percent-encoded.
 void CopyClip(char (&clip)[kClipFieldSize], const std::string& value) {
-    strcpyClip(clip, value.c_str());
+    strcpyClip(clip, DecodeRequestText(value).c_str());
 }
 
 } // namespace

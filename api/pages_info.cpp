@@ -6,6 +6,7 @@
 #include "api/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "httpd/html_text.h"
 #include "media/media_cmd.h"
 #include "module/engine_binding.h"
 
@@ -66,7 +67,7 @@ int32_t BuildSystemPage(CMyHttpClient* client, char** bodyOut, int32_t* lengthOu
         engine.getChannelName(channel, name);
         name[kEngineNameSize - 1] = '\0';
         text += "\n <TR><TD colSpan=\"2\">";
-        text += name;
+        httpd::AppendHtmlText(text, name);
         text += "</TD></TR>\n";
         text += "\n <TR><TD width=\"100\">Type</TD><TD width=\"250\">";
         AppendDecimal(text, engine.getChannelType(channel));

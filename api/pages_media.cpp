@@ -7,6 +7,7 @@
 #include "api/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "httpd/html_text.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
@@ -104,13 +105,13 @@ std::string TimelineTable(const CMyHttpClient* client, const std::string& selfLi
         AppendDecimal(text, row);
         text += "</A></TD>";
         text += "\n  <TD noWrap class=media width=160>" + seekLink;
-        text += fileName;
+        httpd::AppendHtmlText(text, fileName);
         text += "</A></TD>";
         text += "\n  <TD noWrap class=media width=80>" + seekLink + tc + "</A></TD>";
         text += "\n  <TD noWrap class=media width=80>" + EditMarks(video, audioMask) + "</TD>";
         text += "\n  <TD noWrap class=media width=80>" + TimecodeText(out - in, tcType) + "</TD>";
         text += "\n  <TD noWrap class=media>";
-        text += directory;
+        httpd::AppendHtmlText(text, directory);
         text += "</TD>";
     }
     text += "</TABLE>";
@@ -141,13 +142,13 @@ std::string ClipTable(const CMyHttpClient* client, const std::string& selfLink, 
         file[kEngineNameSize - 1] = '\0';
         text += strcmpClip(name, currentClip) == 0 ? "\n <TR class=\"mediaSelected\">" : "\n <TR>";
         text += "\n  <TD noWrap class=media width=80><a href=\"" + selfLink + "&load=";
-        text += name;
+        httpd::AppendUrlText(text, name);
         text += "\">";
-        text += name;
+        httpd::AppendHtmlText(text, name);
         text += "</A></TD>";
         text += "\n  <TD noWrap class=media width=80>" + TimecodeText(out - in, tcType) + "</TD>";
         text += "\n  <TD noWrap class=media>";
-        text += file;
+        httpd::AppendHtmlText(text, file);
         text += "</TD> </TR>";
         engine.getNextClip(channel, name);
         name[sizeof name - 1] = '\0';
@@ -188,7 +189,7 @@ std::string ChannelSelectForm(CMyHttpClient* client, const std::string& selfLink
         char name[kEngineNameSize] = {};
         engine.getChannelName(static_cast<int32_t>(k), name);
         name[kEngineNameSize - 1] = '\0';
-        text += name;
+        httpd::AppendHtmlText(text, name);
         text += "</OPTION>";
     }
     text += "\n</SELECT></FORM>";

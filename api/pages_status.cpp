@@ -5,6 +5,7 @@
 #include "api/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "httpd/html_text.h"
 #include "module/engine_binding.h"
 
 namespace kxr {
@@ -52,7 +53,7 @@ std::string ShortStatusPage(const ChannelReading& r, char type, const char* afte
     text += afterPercent;
     text += r.position;
     text += ' ';
-    text += r.clip;
+    httpd::AppendHtmlText(text, r.clip);
     text += "</BODY></HTML>\n\r";
     return text;
 }
@@ -81,7 +82,7 @@ int32_t BuildStatusPage(CMyHttpClient* client, char** bodyOut, int32_t* lengthOu
         text += "%</P><P>";
         text += r.position;
         text += "</P><P>";
-        text += r.clip;
+        httpd::AppendHtmlText(text, r.clip);
         text += "</P></BODY></HTML>\n\r";
         break;
     }
@@ -103,7 +104,7 @@ int32_t BuildChannelsPage(CMyHttpClient* /*client*/, char** bodyOut, int32_t* le
         row += "%<BR>";
         row += r.position;
         row += "<BR>";
-        row += r.clip;
+        httpd::AppendHtmlText(row, r.clip);
         row += "</TD>";
     }
     std::string text = "<HTML><HEAD><TITLE>KXR Channel Status (Generated)</TITLE><META "

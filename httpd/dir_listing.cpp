@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "httpd/html_text.h"
 #include "httpd/listener.h"
 #include "httpd/response_head.h"
 #include "httpd/server_settings.h"
@@ -105,12 +106,13 @@ void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* pat
     // At most 4096 characters of the path are looked at.
     const std::string dir(path, strnlen(path, capacity < kLinkSize ? capacity : kLinkSize));
     const std::string base(requested, strnlen(requested, kLinkSize));
-    const char* shown = Tail(base.c_str());
+    // Names become neither markup nor broken links.
+    const std::string shown = HtmlText(Tail(base.c_str()));
     const int n = std::snprintf(buffer.get() + used, kSendBufferSize - used,
                                 "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
                                 "<HTML><HEAD><TITLE>Index of %s</TITLE></HEAD><BODY><H1>Index "
                                 "of %s</H1><PRE><HR>\n",
-                                shown, shown);
+                                shown.c_str(), shown.c_str());
     if (n > 0)
         used += static_cast<size_t>(n) < kSendBufferSize - used ? static_cast<size_t>(n)
                                                                 : kSendBufferSize - used - 1;
@@ -137,7 +139,7 @@ void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* pat
                 slash = "/";
             }
             line = "<A href=\"";
-            line += Tail(link.c_str());
+            AppendUrlText(line, Tail(link.c_str()));
         } else {
             if (base.size() < 4)
                 continue;
@@ -151,11 +153,11 @@ void ServeDirectoryListing(ConnectionRecord* record, int32_t headOnly, char* pat
                 line += '/';
             } else {
                 link.resize(last + 1);
-                line += Tail(link.c_str());
+                AppendUrlText(line, Tail(link.c_str()));
             }
         }
         line += "\">";
-        line += name;
+        AppendHtmlText(line, name);
         line += slash;
         line += "</A>\n";
         if (!SendAll(record, line.data(), line.size()))

@@ -79,9 +79,35 @@ test('the media page links load a clip and play it when clicked', async () => {
   await Promise.all([page.waitForNavigation(), page.click('img[alt="Pause"]')]);
   assert.equal(await channelState(page), 'Paused');
 
+  // A file name with markup shows as text, not as markup.
+  const cells = await page.$$eval('td', (tds) => tds.map((td) => td.textContent));
+  assert.ok(cells.some((text) => text.endsWith('/<b>bold&x.mov')), cells.join(' | '));
+  assert.equal(await page.$$eval('td b', (found) => found.length), 0);
+
   if (shot) {
     await page.setViewport({ width: 1024, height: 768 });
     await page.screenshot({ path: shot });
   }
+  await page.close();
+});
+
+test('names with markup are listed as text and their links lead to them', async () => {
+  const page = await newPage();
+  const response = await page.goto(`${base}/Media/`);
+  assert.equal(response.status(), 201);
+  const links = await page.$$eval('a', (as) => as.map((a) => a.textContent));
+  assert.ok(links.includes('<i>made/'), links.join(' | '));
+  assert.ok(links.includes('<b>bold&x.mov'), links.join(' | '));
+  assert.equal(await page.$$eval('pre i, pre b', (found) => found.length), 0);
+
+  await Promise.all([page.waitForNavigation(), page.click('a[href$="made/"]')]);
+  assert.equal(await page.title(), 'Index of /Media/<i>made/');
+  const inner = await page.$$eval('a', (as) => as.map((a) => a.textContent));
+  assert.deepEqual(inner, ['../', 'inner.txt']);
+  const file = await page.evaluate(async () => {
+    const link = [...document.querySelectorAll('a')].find((a) => a.textContent === 'inner.txt');
+    return (await fetch(link.href)).text();
+  });
+  assert.equal(file, 'inside');
   await page.close();
 });

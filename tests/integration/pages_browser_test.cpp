@@ -67,10 +67,16 @@ TEST(PagesInBrowser, EveryPageRendersAndTheMediaLinksWorkWhenClicked) {
     // Unreadable media files still make clips (of a default length).
     kxrtest::WriteFile(host.Dir() / "media" / "alpha.mov", "not really a movie");
     kxrtest::WriteFile(host.Dir() / "media" / "bravo.mov", "not really a movie either");
+    // Names with markup, as MakeDir or a copied file can leave them.
+    kxrtest::WriteFile(host.Dir() / "media" / "<b>bold&x.mov", "markup in a name");
+    fs::create_directories(host.Dir() / "media" / "<i>made");
+    kxrtest::WriteFile(host.Dir() / "media" / "<i>made" / "inner.txt", "inside");
     // The pages' style sheet and transport pictures, as the demo root has them.
     fs::copy(fs::path(KXR_BROWSER_TESTS_DIR) / ".." / ".." / "www", host.Root(),
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    ASSERT_TRUE(host.Start()) << host.Failure();
+    ASSERT_TRUE(
+        host.Start("[KXR.NetServer.FileDirs]\nMedia = '" + (host.Dir() / "media").string() + "'\n"))
+        << host.Failure();
 
     // The media page as a person sees it after the clicks.
     const fs::path shot = fs::path(KXR_ARTEFACT_DIR) / "media-page.png";

@@ -102,6 +102,11 @@ TEST_F(PageQuery, ActsInQueryOrder) {
     EXPECT_EQ(client.actionFlags, 1u);
 }
 
+TEST_F(PageQuery, ClipNamesArriveAsThePagesLinksEncodeThem) {
+    Get("KXRGetState?load=a%20b%26c");
+    EXPECT_EQ(Trace(engine), "16(0,0)'a b&c' 46(0)");
+}
+
 TEST_F(PageQuery, ResetsEveryFieldFirstAndCutsAnOverlongPage) {
     CHttpRequest r;
     kxr::ParseRequestText(("KXRXML?type=2&page=" + std::string(300, 'p') + "&clipid=ABC").c_str(),

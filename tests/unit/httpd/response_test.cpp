@@ -98,8 +98,8 @@ protected:
     void SetUp() override {
         SetServerDefaults();
         kxrtest::WriteFile(tree.Path() / "docs" / "b.txt", "b");
-        // Names are listed unescaped; "&" is a legal file-name character everywhere.
-        kxrtest::WriteFile(tree.Path() / "docs" / "A&b.txt", "a");
+        // Names are escaped; "&" and blanks are legal file-name characters everywhere.
+        kxrtest::WriteFile(tree.Path() / "docs" / "A&b c.txt", "a");
         kxrtest::WriteFile(tree.Path() / "docs" / "sub" / "c.txt", "c");
         previous = fs::current_path();
         fs::current_path(tree.Path());
@@ -125,7 +125,7 @@ TEST_F(DirListingTest, ListsEntriesWithLinksAndSlashes) {
                   "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n<HTML><HEAD><TITLE>Index "
                   "of /docs/</TITLE></HEAD><BODY><H1>Index of /docs/</H1><PRE><HR>\n"
                   "<A href=\"/\">../</A>\n"
-                  "<A href=\"/docs/A&b.txt\">A&b.txt</A>\n"
+                  "<A href=\"/docs/A%26b%20c.txt\">A&amp;b c.txt</A>\n"
                   "<A href=\"/docs/b.txt\">b.txt</A>\n"
                   "<A href=\"/docs/sub/\">sub/</A>\n"
                   "</PRE><HR><ADDRESS>TarvikWebServer Server Port 80</ADDRESS></BODY></HTML>");
