@@ -137,6 +137,7 @@ int MakeConfigPathsAbsolute(const std::string& base) {
     changed += AbsoluteValue(base, "KXR\\NetServer\\HttpDirs", "Path");
     changed += AbsoluteValue(base, "KXR\\Internal0", "Dir");
     changed += AbsoluteValue(base, "KXR\\Engine", "LogDir");
+    changed += AbsoluteValue(base, "KXR\\NetServer", "AccessLog");
     changed += AbsoluteTexts(base, "KXR\\NetServer\\FileDirs");
     changed += AbsoluteTexts(base, "KXR\\Engine\\Clips");
     return changed;

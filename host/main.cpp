@@ -15,6 +15,7 @@
 #include "platform/kxr_file.h"
 #include "platform/kxr_process.h"
 #include "platform/kxr_signal.h"
+#include "platform/kxr_socket.h"
 
 #ifndef KXR_HOST_DEFAULT_CONFIG
 #error "the build names the demo configuration in KXR_HOST_DEFAULT_CONFIG"
@@ -29,19 +30,28 @@ struct Options {
     std::string root;
     std::string engine;
     std::string module;
+    std::string interface;
     long port = 0;
 };
 
+// Without --interface or an "Interface" of its own, the demo host serves
+// this machine only.
+constexpr char kDefaultInterface[] = "127.0.0.1";
+
 void PrintUsage(const char* program) {
-    std::printf("Usage: %s [--config FILE] [--port N] [--root DIR] [--engine LIB] [--module LIB]\n"
-                "  --config FILE  configuration file (default: %s)\n"
-                "  --port N       serve on port N; stored in the configuration\n"
-                "  --root DIR     serve DIR as the document root; stored in the configuration\n"
-                "  --engine LIB   engine library (default: beside kxr-host, else the build's)\n"
-                "  --module LIB   web-server module (default: beside kxr-host, else the build's)\n"
-                "Relative paths in the configuration are taken from the file's directory.\n"
-                "Stop with Ctrl-C (SIGINT) or SIGTERM.\n",
-                program, KXR_HOST_DEFAULT_CONFIG);
+    std::printf(
+        "Usage: %s [--config FILE] [--port N] [--root DIR] [--interface ADDR] [--engine LIB]"
+        " [--module LIB]\n"
+        "  --config FILE  configuration file (default: %s)\n"
+        "  --port N       serve on port N; stored in the configuration\n"
+        "  --root DIR     serve DIR as the document root; stored in the configuration\n"
+        "  --interface ADDR  listen on the IPv4 address ADDR (0.0.0.0: every interface);\n"
+        "                 stored in the configuration (default: 127.0.0.1)\n"
+        "  --engine LIB   engine library (default: beside kxr-host, else the build's)\n"
+        "  --module LIB   web-server module (default: beside kxr-host, else the build's)\n"
+        "Relative paths in the configuration are taken from the file's directory.\n"
+        "Stop with Ctrl-C (SIGINT) or SIGTERM.\n",
+        program, KXR_HOST_DEFAULT_CONFIG);
 }
 
 // 0: run; 1: stop with success (help); 2: bad arguments.
@@ -65,6 +75,12 @@ int ParseOptions(int argc, char** argv, Options* options) {
             options->engine = value;
         } else if (arg == "--module") {
             options->module = value;
+        } else if (arg == "--interface") {
+            if (plat::Ipv4Parse(value) == 0xFFFFFFFFu) {
+                std::fprintf(stderr, "kxr-host: bad interface \"%s\": an IPv4 address\n", value);
+                return 2;
+            }
+            options->interface = value;
         } else if (arg == "--port") {
             char* end = nullptr;
             options->port = std::strtol(value, &end, 10);
@@ -96,6 +112,21 @@ std::string LibraryPath(const std::string& given, const char* fileName, const ch
     return built;
 }
 
+int CannotStore(const char* option, const std::string& configPath) {
+    std::fprintf(stderr, "kxr-host: cannot store %s in the configuration \"%s\"; not started\n",
+                 option, configPath.c_str());
+    return 1;
+}
+
+std::string ConfiguredInterface() {
+    char text[64] = {};
+    uint32_t size = sizeof text;
+    if (rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer", "Interface", text, &size, 0) != 0)
+        return std::string();
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
 template <typename Fn> Fn Export(void* library, const char* name) {
     return reinterpret_cast<Fn>(plat::SharedLibrarySymbol(library, name));
 }
@@ -124,14 +155,26 @@ int main(int argc, char** argv) {
                      configPath.c_str());
         return 1;
     }
+    // The module reads these from the store: a value that cannot be stored
+    // would be quietly replaced by its default.
     if (options.port != 0) {
         uint32_t port = static_cast<uint32_t>(options.port);
-        rvCFGValueDword(RV_CFG_ROOT, "KXR\\NetServer", "HTTPPort", &port, 1);
+        if (rvCFGValueDword(RV_CFG_ROOT, "KXR\\NetServer", "HTTPPort", &port, 1) != 0)
+            return CannotStore("--port", configPath);
     }
     if (!options.root.empty()) {
         std::string root = CurrentAbsolute(options.root);
         uint32_t size = 0;
-        rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer", "HTTPPath", root.data(), &size, 1);
+        if (rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer", "HTTPPath", root.data(), &size, 1) != 0)
+            return CannotStore("--root", configPath);
+    }
+    if (!options.interface.empty() || ConfiguredInterface().empty()) {
+        std::string interface =
+            options.interface.empty() ? std::string(kDefaultInterface) : options.interface;
+        uint32_t size = 0;
+        if (rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer", "Interface", interface.data(), &size,
+                             1) != 0)
+            return CannotStore("--interface", configPath);
     }
     kxrhost::MakeConfigPathsAbsolute(kxrhost::DirectoryOf(configPath));
 
@@ -180,7 +223,10 @@ int main(int argc, char** argv) {
     }
     uint32_t port = 0;
     rvCFGValueDword(RV_CFG_ROOT, "KXR\\NetServer", "HTTPPort", &port, 0);
-    std::printf("kxr-host: serving http://127.0.0.1:%u/ (document root %s)\n", port,
+    std::string shown = ConfiguredInterface();
+    if (shown == "0.0.0.0")
+        shown = "127.0.0.1"; // every interface, this machine's among them
+    std::printf("kxr-host: serving http://%s:%u/ (document root %s)\n", shown.c_str(), port,
                 documentRoot.c_str());
 
     const int signal = plat::StopRequestWait();

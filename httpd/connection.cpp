@@ -7,12 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "access/access_log.h"
 #include "httpd/file_conditions.h"
 #include "httpd/listener.h"
 #include "httpd/request_reader.h"
 #include "httpd/response_head.h"
 #include "httpd/static_file.h"
 #include "platform/kxr_socket.h"
+#include "platform/kxr_time.h"
 
 namespace kxr::httpd {
 
@@ -41,6 +43,7 @@ struct RequestWork {
     // "./" and the decoded target, kept when the virtual step replaced the
     // path: redirects and listings name what the client asked for.
     char requested[kVirtualCheckSize + 2];
+    bool routed = false; // the router sent the answer
 };
 
 void SetAccessText(ConnectionRecord* record, const char* path) {
@@ -143,7 +146,7 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
         work->line[0] = '\0';
 
     if (n >= 4 && StartsWith(line, "GET ")) {
-        if (Route(record) > 0)
+        if ((work->routed = Route(record) > 0))
             return;
         Decode(work, line + 4);
         CheckVirtual(work);
@@ -160,7 +163,7 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
             BuildResponseHead(record, 0, work->send, kSendBufferSize);
             return;
         }
-        if (Route(record) > 0)
+        if ((work->routed = Route(record) > 0))
             return;
         Decode(work, line + 5);
         CheckVirtual(work);
@@ -168,7 +171,7 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     } else if (((n >= 4 && StartsWith(line, "PUT ")) || (n >= 6 && StartsWith(line, "PATCH ")) ||
                 (n >= 7 && StartsWith(line, "DELETE "))) &&
                std::strstr(line, kWebEdit) != nullptr) {
-        Route(record);
+        work->routed = Route(record) > 0;
         return;
     } else {
         // Not ours to answer: the connection is simply closed.
@@ -192,6 +195,26 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     }
     ServeFile(record, headOnly, work->path, kPathBufferSize,
               work->requested[0] != '\0' ? work->requested : work->path);
+}
+
+// One line of the access log, from what the request left behind.
+void LogAccess(const ConnectionRecord* record, const RequestWork& work, int64_t arrived) {
+    access::AccessEntry entry;
+    entry.clientAddr = record->clientAddr;
+    entry.unixTime = arrived;
+    entry.requestLine = work.line;
+    entry.bytes = BytesSent();
+    if (work.routed)
+        entry.status = 200;
+    else if (entry.bytes > 0)
+        entry.status = StatusTableRow(record->statusIndex).code;
+    const int64_t count = record->recvCount < 0 ? 0 : record->recvCount;
+    const size_t room =
+        static_cast<size_t>(count) < kRecvBufferSize ? static_cast<size_t>(count) : kRecvBufferSize;
+    const std::string_view head(record->recvBuffer, strnlen(record->recvBuffer, room));
+    entry.referer = std::string(HeaderValue(head, "Referer"));
+    entry.userAgent = std::string(HeaderValue(head, "User-Agent"));
+    access::SubmitAccessEntry(entry);
 }
 
 } // namespace
@@ -224,7 +247,12 @@ uint32_t ConnectionThreadMain(void* argument) {
     record->recvCount = 0;
     try {
         auto work = std::make_unique<RequestWork>();
+        const int64_t arrived = platform::UnixTimeNow();
+        ResetBytesSent();
         ServeRequest(record, work.get());
+        // A connection that closed without a byte asked for nothing.
+        if (access::AccessLogIsOpen() && record->recvCount > 0)
+            LogAccess(record, *work, arrived);
     } catch (const std::exception&) {
         // Out of memory or a hook that threw: the connection still closes.
     }

@@ -170,16 +170,29 @@ void CloseConnection(ConnectionRecord* record) {
     RVFree(record);
 }
 
+namespace {
+thread_local int64_t bytesSent = 0;
+} // namespace
+
 bool SendAll(ConnectionRecord* record, const void* data, size_t count) {
     const char* p = static_cast<const char*>(data);
     while (count > 0) {
         const int64_t sent = platform::SocketSend(record->socket, p, count);
         if (sent <= 0)
             return false;
+        bytesSent += sent;
         p += sent;
         count -= static_cast<size_t>(sent);
     }
     return true;
+}
+
+void ResetBytesSent() {
+    bytesSent = 0;
+}
+
+int64_t BytesSent() {
+    return bytesSent;
 }
 
 } // namespace kxr::httpd

@@ -34,6 +34,10 @@ void CloseConnection(ConnectionRecord* record);
 // Sends every byte on the record's socket; false when a send fails or sends
 // nothing (the client is gone).
 bool SendAll(ConnectionRecord* record, const void* data, size_t count);
+// The bytes SendAll has sent on the calling thread since the last reset: one
+// connection's answer, for the access log.
+void ResetBytesSent();
+int64_t BytesSent();
 
 } // namespace kxr::httpd
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "httpd/connection_record.h"
 
@@ -25,6 +26,11 @@ int32_t ReadRequestLine(ConnectionRecord* record, char* target, size_t capacity)
 // Copies the target up to "?", a blank or the end, decoding %XX escapes;
 // always zero-terminated within capacity. Returns 1.
 int32_t DecodeRequestPath(const char* source, char* target, size_t capacity);
+
+// The value of the header line name (matched without regard to case) in the
+// head text, without the blanks around it; empty when there is none. The
+// request line is never taken for a header.
+std::string_view HeaderValue(std::string_view head, std::string_view name);
 
 // True when the path holds a ".." segment between separators ("/" or "\\").
 bool HasParentSegment(const char* path);

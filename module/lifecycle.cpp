@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "access/access_log.h"
 #include "httpd/connection.h"
 #include "httpd/listener.h"
 #include "httpd/server_settings.h"
@@ -28,6 +29,9 @@ std::atomic<int32_t> listenerRunning{1};
 RVHANDLE listenerThread = nullptr;
 uint32_t listenerThreadId = 0;
 char rootCandidate[kRootCandidateSize];
+// The option parser keeps a pointer to the interface text.
+constexpr size_t kInterfaceTextSize = 64;
+char interfaceText[kInterfaceTextSize];
 
 void WinsockExitHook() {
     platform::SocketCleanup();
@@ -114,6 +118,27 @@ void ReadRootCandidate(char (&candidate)[kRootCandidateSize]) {
     candidate[kRootCandidateSize - 1] = '\0';
 }
 
+// "Interface": the address to listen on; empty when it is not configured.
+void ReadInterface(char (&text)[kInterfaceTextSize]) {
+    uint32_t size = kInterfaceTextSize;
+    if (rvCFGValueString(RV_CFG_ROOT, kNetServerKey, "Interface", text, &size, 0) != 0)
+        text[0] = '\0';
+    text[kInterfaceTextSize - 1] = '\0';
+}
+
+// The access log, when "AccessLog" names a file; none otherwise.
+void OpenConfiguredAccessLog() {
+    char path[RV_MAX_PATH] = {};
+    uint32_t size = sizeof path;
+    if (rvCFGValueString(RV_CFG_ROOT, kNetServerKey, "AccessLog", path, &size, 0) == 0 &&
+        path[0] != '\0') {
+        path[sizeof path - 1] = '\0';
+        access::OpenAccessLog(path);
+    } else {
+        access::CloseAccessLog();
+    }
+}
+
 // The configured default document ("HTTPDefName", "DefaultFile") is not
 // handed on: the server always serves "index.html" as its default document.
 int32_t kxrStart() {
@@ -132,9 +157,12 @@ int32_t kxrStart() {
 
         char portText[16];
         std::snprintf(portText, sizeof portText, "%i", static_cast<int32_t>(port));
-        const char* const argv[] = {"-p", portText, "-r", rootCandidate};
-        httpd::ParseServerOptions(4, argv);
+        ReadInterface(interfaceText);
+        const char* const argv[] = {"-p", portText, "-r", rootCandidate, "-i", interfaceText};
+        // Without an "Interface" the server listens on every interface.
+        httpd::ParseServerOptions(interfaceText[0] != '\0' ? 6 : 4, argv);
         httpd::OpenServerLog(httpd::GetServerSettings().logFileName);
+        OpenConfiguredAccessLog();
 
         httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
         listenerRunning.store(1);
@@ -169,6 +197,7 @@ uint32_t kxrQuit() {
         }
         rvOSSleep(kQuitPollMs);
     }
+    access::CloseAccessLog();
     ModuleSectionDelete();
     listenerThreadId = 0;
     listenerThread = nullptr;

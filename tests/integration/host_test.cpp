@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <regex>
 #include <string>
 
 #include "host_process.h"
@@ -122,6 +123,69 @@ TEST(HostStop, ListenerStopsPromptlyOnSigterm) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(2000));
     EXPECT_FALSE(kxrtest::CanConnect(host.Port()));
     EXPECT_NE(host.Output().find("kxr-host: stopped"), std::string::npos) << host.Output();
+}
+
+} // namespace
+
+namespace {
+
+TEST(DemoHost, ServesThisMachineOnlyUnlessAnInterfaceIsGiven) {
+    const uint32_t otherLoopback = kxr::platform::HostToNet32(0x7F000002u); // 127.0.0.2
+    {
+        kxrit::HostProcess host;
+        ASSERT_TRUE(host.Start()) << host.Failure();
+        EXPECT_TRUE(kxrtest::CanConnect(host.Port()));
+        EXPECT_FALSE(kxrtest::CanConnect(host.Port(), otherLoopback));
+        EXPECT_NE(host.Output().find("serving http://127.0.0.1:"), std::string::npos);
+    }
+    kxrit::HostProcess host;
+    ASSERT_TRUE(host.Start("", "Interface = '0.0.0.0'\n")) << host.Failure();
+    EXPECT_TRUE(kxrtest::CanConnect(host.Port(), otherLoopback));
+}
+
+TEST(DemoHost, RefusesToStartWhenItCannotStoreAnOption) {
+    kxrtest::TempDir dir{"hostopts"};
+    const std::filesystem::path config = dir.Path() / "missing" / "kxr.toml";
+    const std::filesystem::path log = dir.Path() / "host.log";
+    const kxr::platform::ProcessId process =
+        kxr::platform::ProcessSpawn({KXR_HOST_EXECUTABLE, "--config", config.string(), "--port",
+                                     std::to_string(kxrtest::FreeLoopbackPort())},
+                                    log.string().c_str());
+    ASSERT_NE(process, kxr::platform::kNoProcess);
+    int code = -1;
+    if (!kxr::platform::ProcessWait(process, 20000, &code)) {
+        kxr::platform::ProcessKill(process);
+        kxr::platform::ProcessWait(process, 10000, &code);
+        FAIL() << "kxr-host started although it could not store its port";
+    }
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(kxrtest::ReadFile(log).find("cannot store --port"), std::string::npos)
+        << kxrtest::ReadFile(log);
+}
+
+TEST(HostAccessLog, OneCombinedLinePerRequestWithTheAnswersStatusAndSize) {
+    kxrit::HostProcess host;
+    kxrtest::WriteFile(host.Root() / "hello.txt", "hello");
+    const std::filesystem::path log = host.Dir() / "access.log";
+    ASSERT_TRUE(host.Start("", "AccessLog = '" + log.string() + "'\n")) << host.Failure();
+    const std::string file = kxrtest::Exchange(
+        host.Port(),
+        "GET /hello.txt HTTP/1.1\r\nReferer: http://x/\r\nUser-Agent: probe \"1\"\r\n\r\n");
+    const std::string routed = host.Get("/KXRGetState");
+    host.Get("/missing.txt");
+    int code = -1;
+    ASSERT_TRUE(host.Stop(10000, &code)) << host.Output();
+
+    const std::string text = kxrtest::ReadFile(log);
+    const std::string when = "\\[\\d\\d/[A-Z][a-z][a-z]/\\d{4}:\\d\\d:\\d\\d:\\d\\d \\+0000\\]";
+    const std::string lines[] = {
+        "127.0.0.1 - - " + when + " \"GET /hello.txt HTTP/1.1\" 200 " +
+            std::to_string(file.size()) + " \"http://x/\" \"probe \\\\\"1\\\\\"\"\n",
+        "127.0.0.1 - - " + when + " \"GET /KXRGetState HTTP/1.1\" 200 " +
+            std::to_string(routed.size()) + " \"-\" \"-\"\n",
+        "127.0.0.1 - - " + when + " \"GET /missing.txt HTTP/1.1\" 404 \\d+ \"-\" \"-\"\n",
+    };
+    EXPECT_TRUE(std::regex_match(text, std::regex(lines[0] + lines[1] + lines[2]))) << text;
 }
 
 } // namespace

@@ -21,9 +21,9 @@ uint16_t FreeLoopbackPort() {
     return port;
 }
 
-bool CanConnect(uint16_t port) {
+bool CanConnect(uint16_t port, uint32_t address) {
     const plat::SocketHandle s = plat::SocketOpenTcp();
-    const bool ok = s != plat::kInvalidSocket && plat::SocketConnect(s, plat::kIpv4Loopback, port);
+    const bool ok = s != plat::kInvalidSocket && plat::SocketConnect(s, address, port);
     plat::SocketClose(s);
     return ok;
 }

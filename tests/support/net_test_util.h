@@ -13,7 +13,8 @@ namespace kxrtest {
 
 // A free TCP port on the loopback interface (free when asked).
 uint16_t FreeLoopbackPort();
-bool CanConnect(uint16_t port);
+// Whether a connection to address (network order) and port is accepted.
+bool CanConnect(uint16_t port, uint32_t address = kxr::platform::kIpv4Loopback);
 
 // Everything the peer sends until it closes, or nothing comes for quietMs.
 std::string ReceiveAll(kxr::platform::SocketHandle socket, uint32_t quietMs = 20000);
