@@ -3,9 +3,11 @@
 #include <cstdio>
 
 #include "httpd/connection.h"
+#include "httpd/connection_pool.h"
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
 #include "platform/kxr_socket.h"
+#include "platform/kxr_time.h"
 
 namespace kxr::httpd {
 
@@ -18,6 +20,11 @@ std::atomic<uint16_t> boundPort{0};
 constexpr uint32_t kSelectWaitMs = 100;
 constexpr uint32_t kDrainWaitMs = 500;
 constexpr size_t kDrainChunk = 512;
+constexpr uint32_t kAcceptBackOffMs = 50;
+constexpr uint32_t kHousekeepingMs = 100;
+// Connections finish their answers within this after the stop shut their
+// sockets, unless a producer holds them (the host's callback, the engine).
+constexpr uint32_t kPoolStopMs = 3000;
 
 // Whichever of the listener and CloseListenSocket comes first closes it.
 void CloseListening() {
@@ -27,26 +34,20 @@ void CloseListening() {
         platform::SocketClose(socket);
 }
 
-void StartConnection(platform::SocketHandle socket, uint32_t address, uint16_t port) {
-    auto* record = static_cast<ConnectionRecord*>(RVAlloc(sizeof(ConnectionRecord)));
-    if (record == nullptr) {
-        platform::SocketClose(socket);
-        return;
+// Out of descriptors the listening socket stays readable: waiting a little
+// instead of retrying at once keeps the loop from spinning, and one line a
+// second says why nothing is accepted.
+void BackOffAfterAcceptFailure() {
+    static uint64_t lastReport = 0;
+    const int error = platform::SocketLastError();
+    if (error == platform::kSockErrTooManyOpen || error == platform::kSockErrNoBuffers) {
+        const uint64_t now = platform::MonotonicMs();
+        if (now - lastReport >= 1000) {
+            lastReport = now;
+            LogCritical("HTTPD: accept() failed with error %d; waiting", error);
+        }
+        platform::SleepMs(kAcceptBackOffMs);
     }
-    rvOSZeroMemory(record, sizeof(ConnectionRecord));
-    record->socket = socket;
-    record->clientAddr = address;
-    record->clientPort = port;
-    uint32_t id = 0;
-    RVHANDLE thread = rvOSCreateThread(nullptr, kConnectionThreadStack, ConnectionThreadMain,
-                                       record, 0, &id, "web");
-    if (thread == nullptr) {
-        // Nobody else will ever close it.
-        platform::SocketClose(socket);
-        RVFree(record);
-        return;
-    }
-    rvOSCloseThread(thread, "web");
 }
 
 } // namespace
@@ -115,12 +116,15 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     listenSocket.store(socket);
     listening.store(1);
     LogInfo("--- kxrHttpd2 Listening on port %d ---", static_cast<int>(actual));
+    OpenPool();
+    uint64_t lastHousekeeping = platform::MonotonicMs();
 
     while (listening.load() == 1 && (running == nullptr || running->load() != 0)) {
         // Closed under us: the stop has begun.
         if (listenSocket.load() != socket)
             break;
-        if (platform::SocketWaitReadable(socket, kSelectWaitMs) < 0) {
+        const int ready = platform::SocketWaitReadable(socket, kSelectWaitMs);
+        if (ready < 0) {
             if (listenSocket.load() != socket)
                 break;
             const int error = platform::SocketLastError();
@@ -128,13 +132,23 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
             ErrOut("HTTPD: select() error %d", error);
             continue;
         }
+        const uint64_t now = platform::MonotonicMs();
+        if (now - lastHousekeeping >= kHousekeepingMs) {
+            lastHousekeeping = now;
+            PoolHousekeeping();
+        }
+        // Nothing to accept: the wait only gave the housekeeping its turn.
+        if (ready == 0)
+            continue;
         uint32_t peerAddress = 0;
         uint16_t peerPort = 0;
         const platform::SocketHandle client =
             platform::SocketAccept(socket, &peerAddress, &peerPort);
-        if (client == platform::kInvalidSocket)
+        if (client == platform::kInvalidSocket) {
+            BackOffAfterAcceptFailure();
             continue;
-        StartConnection(client, peerAddress, peerPort);
+        }
+        DispatchConnection(client, peerAddress, peerPort);
     }
 
     platform::SocketHandle expected = socket;
@@ -142,8 +156,11 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
         boundPort.store(0);
         platform::SocketClose(socket);
     }
+    // No connection thread may outlive the server: the module can be unloaded
+    // right after the stop.
+    const bool stopped = StopPool(kPoolStopMs);
     platform::SocketCleanup();
-    return 0;
+    return stopped ? 0 : kConnectionsStillRunning;
 }
 
 void CloseListenSocket() {
@@ -166,6 +183,7 @@ void CloseConnection(ConnectionRecord* record) {
     char scratch[kDrainChunk];
     while (platform::SocketReceive(record->socket, scratch, sizeof scratch) > 0) {
     }
+    ForgetConnectionSocket();
     platform::SocketClose(record->socket);
     RVFree(record);
 }
@@ -175,6 +193,7 @@ thread_local int64_t bytesSent = 0;
 } // namespace
 
 bool SendAll(ConnectionRecord* record, const void* data, size_t count) {
+    MarkHeadComplete();
     const char* p = static_cast<const char*>(data);
     while (count > 0) {
         const int64_t sent = platform::SocketSend(record->socket, p, count);

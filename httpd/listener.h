@@ -9,14 +9,14 @@
 
 namespace kxr::httpd {
 
-// Stack of each connection thread: small stacks are cached by the thread
-// library and keep a connection cheap to start.
-inline constexpr uint32_t kConnectionThreadStack = 256 * 1024;
+// RunServer's result when connection threads were still running after the
+// stop's wait: the module must stay loaded.
+inline constexpr int32_t kConnectionsStillRunning = -2;
 
 // Serves until *running or the listening flag turns 0 or the listening socket
-// is closed. 0 after an orderly stop, -1 when it could not start. A port below
-// 1000 that cannot be bound is retried once at port + 1000; port 0 takes any
-// free port.
+// is closed, then stops every connection. 0 after an orderly stop, -1 when it
+// could not start, kConnectionsStillRunning. A port below 1000 that cannot be
+// bound is retried once at port + 1000; port 0 takes any free port.
 int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_t>* running);
 
 // Closes the listening socket if one is open; a thread blocked in accept on it

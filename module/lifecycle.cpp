@@ -8,6 +8,7 @@
 
 #include "access/access_log.h"
 #include "httpd/connection.h"
+#include "httpd/connection_pool.h"
 #include "httpd/listener.h"
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
@@ -37,15 +38,34 @@ void WinsockExitHook() {
     platform::SocketCleanup();
 }
 
+// Set by the listener when connection threads outlived its stop.
+std::atomic<bool> connectionsRemain{false};
+
 uint32_t ListenerThreadMain(void* argument) {
     try {
         const httpd::ServerSettings& settings = httpd::GetServerSettings();
-        httpd::RunServer(settings.interface, static_cast<uint16_t>(settings.port),
-                         static_cast<const std::atomic<int32_t>*>(argument));
+        const int32_t result =
+            httpd::RunServer(settings.interface, static_cast<uint16_t>(settings.port),
+                             static_cast<const std::atomic<int32_t>*>(argument));
+        connectionsRemain.store(result == httpd::kConnectionsStillRunning);
     } catch (...) {
         // The thread ends as after any other stop of the server.
     }
     return 0;
+}
+
+// A configured number of milliseconds or a count, or the default.
+uint32_t ReadLimit(const char* name, uint32_t fallback) {
+    uint32_t value = 0;
+    return rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, name, &value, 0) == 0 ? value : fallback;
+}
+
+void ApplyConnectionLimits() {
+    httpd::PoolLimits limits;
+    limits.maxConnections = ReadLimit("MaxConnections", limits.maxConnections);
+    limits.sendTimeoutMs = ReadLimit("SendTimeoutMs", limits.sendTimeoutMs);
+    limits.headTimeoutMs = ReadLimit("HeadTimeoutMs", limits.headTimeoutMs);
+    httpd::SetPoolLimits(limits);
 }
 
 int32_t RouteConnection(ConnectionRecord* record) {
@@ -163,6 +183,7 @@ int32_t kxrStart() {
         httpd::ParseServerOptions(interfaceText[0] != '\0' ? 6 : 4, argv);
         httpd::OpenServerLog(httpd::GetServerSettings().logFileName);
         OpenConfiguredAccessLog();
+        ApplyConnectionLimits();
 
         httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
         listenerRunning.store(1);
@@ -196,6 +217,10 @@ uint32_t kxrQuit() {
             return kQuitTimedOut;
         }
         rvOSSleep(kQuitPollMs);
+    }
+    if (connectionsRemain.exchange(false)) {
+        // Their threads still run the module's code: it must stay loaded.
+        return kQuitTimedOut;
     }
     access::CloseAccessLog();
     ModuleSectionDelete();

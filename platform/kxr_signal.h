@@ -12,6 +12,11 @@ bool StopRequestCapture();
 // Waits until a stop request arrives and returns its signal number.
 int StopRequestWait();
 
+// Keeps a write to a closed connection from ending the process: the calling
+// thread no longer receives SIGPIPE, so calls that cannot ask for that
+// themselves (sendfile) just fail. Nothing to do on Windows.
+void BlockBrokenPipeSignal();
+
 } // namespace kxr::platform
 
 #endif

@@ -71,6 +71,8 @@ bool SocketSetExclusiveAddress(SocketHandle socket);
 bool SocketSetNoDelay(SocketHandle socket, bool on);
 // A receive that waits longer fails with kSockErrTimedOut; 0 waits for ever.
 bool SocketSetReceiveTimeout(SocketHandle socket, uint32_t milliseconds);
+// A send that cannot go on for longer fails with kSockErrTimedOut; 0 waits for ever.
+bool SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds);
 // address in network order (0 for any), port in host order (0 for any free one).
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port);
 bool SocketListen(SocketHandle socket, int backlog);
@@ -86,6 +88,9 @@ int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count);
 // Bytes sent (possibly fewer than count), -1 on error. Never raises a signal.
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count);
 bool SocketShutdownSend(SocketHandle socket);
+// Ends both directions: a thread blocked in a receive or a send on the socket
+// returns at once. The handle stays valid until it is closed.
+bool SocketShutdownBoth(SocketHandle socket);
 // Closes the socket; a thread waiting in accept or receive on it wakes up
 // with an error.
 bool SocketClose(SocketHandle socket);

@@ -20,6 +20,13 @@ bool StopRequestCapture() {
     return pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
 }
 
+void BlockBrokenPipeSignal() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 int StopRequestWait() {
     const sigset_t set = StopSignals();
     int signal = 0;

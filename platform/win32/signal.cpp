@@ -63,4 +63,6 @@ int StopRequestWait() {
     return signal != 0 ? signal : SIGTERM;
 }
 
+void BlockBrokenPipeSignal() {}
+
 } // namespace kxr::platform

@@ -1,0 +1,269 @@
+#include "httpd/connection_pool.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "httpd/connection.h"
+#include "httpd/connection_record.h"
+#include "httpd/listener.h"
+#include "httpd/response_head.h"
+#include "httpd/server_settings.h"
+#include "kxr/rvutil.h"
+#include "platform/kxr_signal.h"
+#include "platform/kxr_time.h"
+
+namespace kxr::httpd {
+
+namespace {
+
+// What a refused connection may cost the accept loop.
+constexpr uint32_t kRefusalWaitMs = 50;
+
+// One live connection, as the stop and the head deadline see it.
+struct Slot {
+    platform::SocketHandle socket = platform::kInvalidSocket; // guarded by the pool's mutex
+    std::atomic<uint64_t> headDeadlineMs{0};                  // 0: the head is complete
+};
+
+struct Worker {
+    std::thread thread;
+    Slot slot;
+    bool retired = false; // ended after idling; to be joined
+};
+
+struct Pool {
+    std::mutex mutex;
+    std::condition_variable work;  // a connection is pending, or the stop began
+    std::condition_variable ended; // a worker ended
+    std::deque<ConnectionRecord*> pending;
+    std::list<Worker> workers;
+    size_t parked = 0;
+    size_t busy = 0;
+    bool stopping = false;
+    PoolLimits limits;
+};
+
+Pool& ThePool() {
+    static Pool pool;
+    return pool;
+}
+
+thread_local Slot* currentSlot = nullptr;
+
+// Answers 503 on the accept loop's thread, briefly: the page fits the
+// socket's buffer, and the client's request is read so that the close does
+// not reset the answer away.
+void Refuse(platform::SocketHandle socket, uint32_t address, uint16_t port) {
+    auto* record = static_cast<ConnectionRecord*>(RVAlloc(sizeof(ConnectionRecord)));
+    if (record != nullptr) {
+        rvOSZeroMemory(record, sizeof(ConnectionRecord));
+        record->socket = socket;
+        record->clientAddr = address;
+        record->clientPort = port;
+        platform::SocketSetSendTimeout(socket, kRefusalWaitMs);
+        ResetResponse(record);
+        SetStatus(record, 503);
+        char buffer[kSendBufferSize];
+        BuildResponseHead(record, 0, buffer, sizeof buffer);
+        RVFree(record);
+    }
+    platform::SocketShutdownSend(socket);
+    if (platform::SocketWaitReadable(socket, kRefusalWaitMs) == 1) {
+        char scratch[kRecvBufferSize];
+        platform::SocketReceive(socket, scratch, sizeof scratch);
+    }
+    platform::SocketClose(socket);
+}
+
+void Serve(Pool& pool, Worker& self, ConnectionRecord* record) {
+    const uint64_t deadline = platform::MonotonicMs() + pool.limits.headTimeoutMs;
+    {
+        std::lock_guard<std::mutex> lock(pool.mutex);
+        self.slot.socket = record->socket;
+        self.slot.headDeadlineMs.store(pool.limits.headTimeoutMs != 0 ? deadline : 0);
+    }
+    platform::SocketSetSendTimeout(record->socket, pool.limits.sendTimeoutMs);
+    ConnectionThreadMain(record);
+}
+
+void WorkerMain(Worker* self) {
+    Pool& pool = ThePool();
+    currentSlot = &self->slot;
+    // Zero-copy sends cannot ask for no SIGPIPE per call.
+    platform::BlockBrokenPipeSignal();
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    for (;;) {
+        ++pool.parked;
+        const bool woken =
+            pool.work.wait_for(lock, std::chrono::milliseconds(pool.limits.idleMs),
+                               [&pool] { return pool.stopping || !pool.pending.empty(); });
+        --pool.parked;
+        if (pool.stopping || !woken)
+            break;
+        ConnectionRecord* record = pool.pending.front();
+        pool.pending.pop_front();
+        lock.unlock();
+        Serve(pool, *self, record);
+        lock.lock();
+        --pool.busy;
+    }
+    self->retired = true;
+    currentSlot = nullptr;
+    pool.ended.notify_all();
+}
+
+// Joins the workers that ended; with the pool's mutex held.
+void CollectRetired(Pool& pool, std::unique_lock<std::mutex>& lock) {
+    for (auto it = pool.workers.begin(); it != pool.workers.end();) {
+        if (!it->retired) {
+            ++it;
+            continue;
+        }
+        std::thread thread = std::move(it->thread);
+        it = pool.workers.erase(it);
+        lock.unlock();
+        thread.join(); // it has only its return left
+        lock.lock();
+    }
+}
+
+} // namespace
+
+void SetPoolLimits(const PoolLimits& limits) {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    pool.limits = limits;
+    if (pool.limits.maxConnections == 0)
+        pool.limits.maxConnections = 1;
+}
+
+void OpenPool() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    pool.stopping = false;
+}
+
+PoolLimits GetPoolLimits() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    return pool.limits;
+}
+
+void DispatchConnection(platform::SocketHandle socket, uint32_t address, uint16_t port) {
+    Pool& pool = ThePool();
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    if (pool.stopping || pool.busy >= pool.limits.maxConnections) {
+        lock.unlock();
+        Refuse(socket, address, port);
+        return;
+    }
+    auto* record = static_cast<ConnectionRecord*>(RVAlloc(sizeof(ConnectionRecord)));
+    if (record == nullptr) {
+        lock.unlock();
+        platform::SocketClose(socket);
+        return;
+    }
+    rvOSZeroMemory(record, sizeof(ConnectionRecord));
+    record->socket = socket;
+    record->clientAddr = address;
+    record->clientPort = port;
+    ++pool.busy;
+    pool.pending.push_back(record);
+    // Parked threads that are already woken take the earlier connections.
+    if (pool.parked >= pool.pending.size()) {
+        pool.work.notify_one();
+        return;
+    }
+    try {
+        pool.workers.emplace_back();
+        Worker& worker = pool.workers.back();
+        worker.thread = std::thread(WorkerMain, &worker);
+    } catch (const std::exception&) {
+        // No thread: the connection is closed unanswered.
+        pool.workers.pop_back();
+        pool.pending.pop_back();
+        --pool.busy;
+        lock.unlock();
+        LogCritical("HTTPD: no thread for a connection");
+        platform::SocketClose(socket);
+        RVFree(record);
+    }
+}
+
+void PoolHousekeeping() {
+    Pool& pool = ThePool();
+    const uint64_t now = platform::MonotonicMs();
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    for (Worker& worker : pool.workers) {
+        const uint64_t deadline = worker.slot.headDeadlineMs.load();
+        if (deadline != 0 && now > deadline && worker.slot.socket != platform::kInvalidSocket) {
+            worker.slot.headDeadlineMs.store(0);
+            // Its receive fails at once: the connection ends unanswered.
+            platform::SocketShutdownBoth(worker.slot.socket);
+        }
+    }
+    CollectRetired(pool, lock);
+}
+
+void MarkHeadComplete() {
+    if (currentSlot != nullptr)
+        currentSlot->headDeadlineMs.store(0, std::memory_order_relaxed);
+}
+
+void ForgetConnectionSocket() {
+    if (currentSlot == nullptr)
+        return;
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    currentSlot->socket = platform::kInvalidSocket;
+    currentSlot->headDeadlineMs.store(0);
+}
+
+bool StopPool(uint32_t timeoutMs) {
+    Pool& pool = ThePool();
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    pool.stopping = true;
+    // Connections handed over but not yet taken are closed unanswered.
+    for (ConnectionRecord* record : pool.pending) {
+        platform::SocketClose(record->socket);
+        RVFree(record);
+        --pool.busy;
+    }
+    pool.pending.clear();
+    for (Worker& worker : pool.workers) {
+        if (worker.slot.socket != platform::kInvalidSocket)
+            platform::SocketShutdownBoth(worker.slot.socket);
+    }
+    pool.work.notify_all();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        CollectRetired(pool, lock);
+        if (pool.workers.empty())
+            return true;
+        if (pool.ended.wait_until(lock, until) == std::cv_status::timeout) {
+            CollectRetired(pool, lock);
+            if (pool.workers.empty())
+                return true;
+            char text[128];
+            std::snprintf(text, sizeof text, "HTTPD: %zu connection threads did not stop",
+                          pool.workers.size());
+            LogCritical("%s", text);
+            ErrOut("%s", text);
+            return false;
+        }
+    }
+}
+
+size_t PoolThreadCount() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    return pool.workers.size();
+}
+
+} // namespace kxr::httpd

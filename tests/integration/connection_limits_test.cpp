@@ -1,0 +1,150 @@
+// The bounds of the server, through the real kxr-host: the connection cap,
+// the head deadline against trickling clients, the send timeout against
+// clients that stop reading, and a stop that leaves no thread behind.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_process.h"
+
+namespace {
+
+namespace plat = kxr::platform;
+using Clock = std::chrono::steady_clock;
+
+// Loopback connections that the test holds open and closes with itself.
+struct Clients {
+    std::vector<plat::SocketHandle> sockets;
+    ~Clients() { CloseAll(); }
+    void CloseAll() {
+        for (plat::SocketHandle s : sockets)
+            plat::SocketClose(s);
+        sockets.clear();
+    }
+    plat::SocketHandle Open(uint16_t port) {
+        const plat::SocketHandle s = plat::SocketOpenTcp();
+        if (s != plat::kInvalidSocket && !plat::SocketConnect(s, plat::kIpv4Loopback, port)) {
+            plat::SocketClose(s);
+            return plat::kInvalidSocket;
+        }
+        if (s != plat::kInvalidSocket)
+            sockets.push_back(s);
+        return s;
+    }
+};
+
+bool Send(plat::SocketHandle s, const std::string& text) {
+    return plat::SocketSend(s, text.data(), text.size()) == static_cast<int64_t>(text.size());
+}
+
+TEST(ConnectionLimits, BeyondTheCapAConnectionGets503AndTheServerStillAnswersLater) {
+    kxrit::HostProcess host;
+    kxrtest::WriteFile(host.Root() / "a.txt", "a");
+    ASSERT_TRUE(host.Start("", "MaxConnections = 2\n")) << host.Failure();
+    {
+        // Two connections that ask for nothing hold both threads. The host's
+        // own start-up probes may still hold one for a moment: then one of
+        // these was refused (it has an answer to read), and the two try again.
+        Clients held;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            held.CloseAll();
+            ASSERT_NE(held.Open(host.Port()), plat::kInvalidSocket);
+            ASSERT_NE(held.Open(host.Port()), plat::kInvalidSocket);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (plat::SocketWaitReadable(held.sockets[0], 0) != 1 &&
+                plat::SocketWaitReadable(held.sockets[1], 0) != 1)
+                break;
+        }
+        const std::string refused = host.Get("/a.txt");
+        EXPECT_EQ(kxrit::StatusAndBody(refused).first, "HTTP/1.1 503 Service Unavailable")
+            << refused;
+        EXPECT_NE(refused.find("Server: TarvikWebServer\r\n"), std::string::npos) << refused;
+    }
+    // The held connections end (their clients closed): room again.
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    std::string answer;
+    do {
+        answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
+    } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
+    EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+}
+
+TEST(ConnectionLimits, ATricklingHeadLosesItsConnectionAtTheDeadline) {
+    kxrit::HostProcess host;
+    // A file that exists: its header lines are read before any answer.
+    kxrtest::WriteFile(host.Root() / "index.html", "home");
+    ASSERT_TRUE(host.Start("", "HeadTimeoutMs = 1000\n")) << host.Failure();
+    Clients clients;
+    const plat::SocketHandle s = clients.Open(host.Port());
+    ASSERT_NE(s, plat::kInvalidSocket);
+    const auto begin = Clock::now();
+    ASSERT_TRUE(Send(s, "GET / HTTP/1.1\r\n"));
+    // One header line every 300 ms: each receive is well within its own
+    // timeout, only the whole head is late.
+    bool closed = false;
+    for (int line = 0; line < 30 && !closed; ++line) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        closed = !Send(s, "X-Slow: " + std::to_string(line) + "\r\n") ||
+                 plat::SocketWaitReadable(s, 0) == 1;
+    }
+    const auto elapsed = Clock::now() - begin;
+    EXPECT_TRUE(closed) << "the server still waits for the head after 9 s";
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(5000));
+}
+
+TEST(ConnectionLimits, AClientThatStopsReadingFreesItsThread) {
+    kxrit::HostProcess host;
+    kxrtest::WriteFile(host.Root() / "big.bin", std::string(64 << 20, 'b'));
+    kxrtest::WriteFile(host.Root() / "a.txt", "a");
+    ASSERT_TRUE(host.Start("", "MaxConnections = 1\nSendTimeoutMs = 500\n")) << host.Failure();
+    Clients clients;
+    const plat::SocketHandle stalled = clients.Open(host.Port());
+    ASSERT_NE(stalled, plat::kInvalidSocket);
+    ASSERT_TRUE(Send(stalled, "GET /big.bin HTTP/1.1\r\n\r\n"));
+    // Never read: the one connection thread is freed by its send timeout.
+    const auto until = Clock::now() + std::chrono::seconds(15);
+    std::string answer;
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
+    } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
+    EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+}
+
+TEST(CleanStop, TwentyStopsUnderThreeHundredTricklingClientsEndCleanly) {
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("stop " + std::to_string(round + 1));
+        kxrit::HostProcess host;
+        ASSERT_TRUE(host.Start()) << host.Failure();
+        Clients clients;
+        for (int i = 0; i < 300; ++i) {
+            const plat::SocketHandle s = clients.Open(host.Port());
+            ASSERT_NE(s, plat::kInvalidSocket) << "client " << i;
+            Send(s, "GET /");
+        }
+        // The clients keep trickling while the host stops.
+        std::atomic<bool> done{false};
+        std::thread trickle([&clients, &done] {
+            while (!done.load()) {
+                for (plat::SocketHandle s : clients.sockets)
+                    plat::SocketSend(s, "x", 1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        int code = -1;
+        const bool stopped = host.Stop(15000, &code);
+        done.store(true);
+        trickle.join();
+        ASSERT_TRUE(stopped) << host.Output();
+        ASSERT_EQ(code, 0) << host.Output();
+        EXPECT_NE(host.Output().find("kxr-host: stopped"), std::string::npos) << host.Output();
+    }
+}
+
+} // namespace
