@@ -1,11 +1,13 @@
 #include "httpd/listener.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "httpd/connection.h"
 #include "httpd/connection_pool.h"
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
+#include "platform/kxr_sendfile.h"
 #include "platform/kxr_socket.h"
 #include "platform/kxr_time.h"
 
@@ -202,6 +204,40 @@ bool SendAll(ConnectionRecord* record, const void* data, size_t count) {
         bytesSent += sent;
         p += sent;
         count -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+bool SendFromFile(ConnectionRecord* record, platform::FileHandle file, int64_t count) {
+    // At most this much per call, so that a huge count stays in range.
+    constexpr int64_t kPiece = 1 << 30;
+    while (count > 0) {
+        const size_t want = static_cast<size_t>(count < kPiece ? count : kPiece);
+        const int64_t sent = platform::SocketSendFile(record->socket, file, want);
+        if (sent == platform::kSendFileRefused)
+            break;
+        if (sent < 0)
+            return false;
+        if (sent == 0)
+            return true; // the end of the file
+        bytesSent += sent;
+        count -= sent;
+    }
+    if (count <= 0)
+        return true;
+    // Copied, in pieces large enough that a big file is not a system call per
+    // few kilobytes.
+    constexpr size_t kCopyPiece = 256 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[kCopyPiece]);
+    while (count > 0) {
+        const int64_t got = platform::FileRead(
+            file, buffer.get(),
+            count < static_cast<int64_t>(kCopyPiece) ? static_cast<size_t>(count) : kCopyPiece);
+        if (got <= 0)
+            return got == 0;
+        if (!SendAll(record, buffer.get(), static_cast<size_t>(got)))
+            return false;
+        count -= got;
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "httpd/connection_record.h"
+#include "platform/kxr_file.h"
 
 namespace kxr::httpd {
 
@@ -34,6 +35,11 @@ void CloseConnection(ConnectionRecord* record);
 // Sends every byte on the record's socket; false when a send fails or sends
 // nothing (the client is gone).
 bool SendAll(ConnectionRecord* record, const void* data, size_t count);
+// Sends up to count bytes of the file from its current position, or all of
+// it up to its end, without copying them through a buffer of ours where the
+// system allows; else through one large buffer. False when the client is
+// gone or a read failed.
+bool SendFromFile(ConnectionRecord* record, platform::FileHandle file, int64_t count);
 // The bytes SendAll has sent on the calling thread since the last reset: one
 // connection's answer, for the access log.
 void ResetBytesSent();

@@ -70,24 +70,18 @@ bool AppendWhole(char* buffer, size_t capacity, const char* text) {
 void StreamBody(ConnectionRecord* record, platform::FileHandle file, char* buffer,
                 size_t headLength, int64_t length) {
     // Without a known length everything up to the end of the file goes.
-    int64_t remaining = length >= 1 ? length : INT64_MAX;
-    const auto chunk = [&remaining](size_t room) {
-        return remaining < static_cast<int64_t>(room) ? static_cast<size_t>(remaining) : room;
-    };
-    // The first piece of the body travels with the head.
-    int64_t got =
-        platform::FileRead(file, buffer + headLength, chunk(kSendBufferSize - headLength));
+    const int64_t remaining = length >= 1 ? length : INT64_MAX;
+    // The first piece of the body travels with the head; the rest leaves the
+    // file by the system's zero-copy send where it can.
+    const size_t room = kSendBufferSize - headLength;
+    int64_t got = platform::FileRead(
+        file, buffer + headLength,
+        remaining < static_cast<int64_t>(room) ? static_cast<size_t>(remaining) : room);
     if (got < 0)
         got = 0;
     if (!SendAll(record, buffer, headLength + static_cast<size_t>(got)) || got == 0)
         return;
-    remaining -= got;
-    while (remaining > 0) {
-        got = platform::FileRead(file, buffer, chunk(kSendBufferSize));
-        if (got <= 0 || !SendAll(record, buffer, static_cast<size_t>(got)))
-            return;
-        remaining -= got;
-    }
+    SendFromFile(record, file, remaining - got);
 }
 
 } // namespace
