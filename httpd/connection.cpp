@@ -23,7 +23,6 @@ namespace {
 std::atomic<int32_t (*)(ConnectionRecord*)> routeHook{nullptr};
 std::atomic<int32_t (*)(char*)> checkVirtualHook{nullptr};
 
-constexpr uint32_t kRequestWaitMs = 2000;
 constexpr char kWebEdit[] = "/webedit/v1/";
 constexpr char kOptionsHeaders[] =
     "Allow: GET,HEAD\r\nPublic: OPTIONS,GET,HEAD\r\nAccess-Control-Allow-Origin: *\r\n"
@@ -139,7 +138,6 @@ void Decode(RequestWork* work, const char* target) {
 void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     ResetResponse(record);
     int32_t headOnly = 1;
-    platform::SocketSetReceiveTimeout(record->socket, kRequestWaitMs);
     const int32_t n = ReadRequestLine(record, work->line, kRequestLineSize);
     const char* line = work->line;
     if (n < 0)

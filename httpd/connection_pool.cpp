@@ -25,10 +25,22 @@ namespace {
 // What a refused connection may cost the accept loop.
 constexpr uint32_t kRefusalWaitMs = 50;
 
-// One live connection, as the stop and the head deadline see it.
+// One live connection, as the stop and the head deadline see it. Its own
+// lock, never contended but by a stop or an overdue head, keeps the pool's
+// lock to the hand-over alone.
 struct Slot {
-    platform::SocketHandle socket = platform::kInvalidSocket; // guarded by the pool's mutex
+    std::mutex mutex;
+    platform::SocketHandle socket = platform::kInvalidSocket; // guarded by mutex
     std::atomic<uint64_t> headDeadlineMs{0};                  // 0: the head is complete
+
+    // Shuts the socket down, if the connection still has one: its thread's
+    // receive or send returns at once.
+    void Wake() {
+        std::lock_guard<std::mutex> lock(mutex);
+        headDeadlineMs.store(0);
+        if (socket != platform::kInvalidSocket)
+            platform::SocketShutdownBoth(socket);
+    }
 };
 
 struct Worker {
@@ -81,14 +93,20 @@ void Refuse(platform::SocketHandle socket, uint32_t address, uint16_t port) {
     platform::SocketClose(socket);
 }
 
+void SetConnectionOptions(platform::SocketHandle socket, const PoolLimits& limits) {
+    platform::SocketSetReceiveTimeout(socket, kRequestWaitMs);
+    platform::SocketSetSendTimeout(socket, limits.sendTimeoutMs);
+}
+
 void Serve(Pool& pool, Worker& self, ConnectionRecord* record) {
     const uint64_t deadline = platform::MonotonicMs() + pool.limits.headTimeoutMs;
     {
-        std::lock_guard<std::mutex> lock(pool.mutex);
+        std::lock_guard<std::mutex> lock(self.slot.mutex);
         self.slot.socket = record->socket;
         self.slot.headDeadlineMs.store(pool.limits.headTimeoutMs != 0 ? deadline : 0);
     }
-    platform::SocketSetSendTimeout(record->socket, pool.limits.sendTimeoutMs);
+    if (!platform::kAcceptInheritsOptions)
+        SetConnectionOptions(record->socket, pool.limits);
     ConnectionThreadMain(record);
 }
 
@@ -143,10 +161,12 @@ void SetPoolLimits(const PoolLimits& limits) {
         pool.limits.maxConnections = 1;
 }
 
-void OpenPool() {
+void OpenPool(platform::SocketHandle listening) {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> lock(pool.mutex);
     pool.stopping = false;
+    if (platform::kAcceptInheritsOptions)
+        SetConnectionOptions(listening, pool.limits);
 }
 
 PoolLimits GetPoolLimits() {
@@ -176,7 +196,9 @@ void DispatchConnection(platform::SocketHandle socket, uint32_t address, uint16_
     ++pool.busy;
     pool.pending.push_back(record);
     // Parked threads that are already woken take the earlier connections.
+    // Woken after the lock is left, the thread does not wait for it again.
     if (pool.parked >= pool.pending.size()) {
+        lock.unlock();
         pool.work.notify_one();
         return;
     }
@@ -202,11 +224,9 @@ void PoolHousekeeping() {
     std::unique_lock<std::mutex> lock(pool.mutex);
     for (Worker& worker : pool.workers) {
         const uint64_t deadline = worker.slot.headDeadlineMs.load();
-        if (deadline != 0 && now > deadline && worker.slot.socket != platform::kInvalidSocket) {
-            worker.slot.headDeadlineMs.store(0);
-            // Its receive fails at once: the connection ends unanswered.
-            platform::SocketShutdownBoth(worker.slot.socket);
-        }
+        // Its receive fails at once: the connection ends unanswered.
+        if (deadline != 0 && now > deadline)
+            worker.slot.Wake();
     }
     CollectRetired(pool, lock);
 }
@@ -219,8 +239,7 @@ void MarkHeadComplete() {
 void ForgetConnectionSocket() {
     if (currentSlot == nullptr)
         return;
-    Pool& pool = ThePool();
-    std::lock_guard<std::mutex> lock(pool.mutex);
+    std::lock_guard<std::mutex> lock(currentSlot->mutex);
     currentSlot->socket = platform::kInvalidSocket;
     currentSlot->headDeadlineMs.store(0);
 }
@@ -236,10 +255,8 @@ bool StopPool(uint32_t timeoutMs) {
         --pool.busy;
     }
     pool.pending.clear();
-    for (Worker& worker : pool.workers) {
-        if (worker.slot.socket != platform::kInvalidSocket)
-            platform::SocketShutdownBoth(worker.slot.socket);
-    }
+    for (Worker& worker : pool.workers)
+        worker.slot.Wake();
     pool.work.notify_all();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {

@@ -28,8 +28,9 @@ void SetPoolLimits(const PoolLimits& limits);
 PoolLimits GetPoolLimits();
 
 // Takes connections again after a stop; the accept loop calls it once it
-// listens.
-void OpenPool();
+// listens. Where accepted sockets inherit them, the connections' time-outs
+// are set here, once, on the listening socket.
+void OpenPool(platform::SocketHandle listening);
 
 // Hands an accepted connection to a parked thread, starting one when none is
 // free; beyond the cap answers 503 itself and closes. Never blocks for long:

@@ -19,6 +19,8 @@ inline constexpr size_t kSendBufferSize = 5376;
 inline constexpr size_t kRequestLineSize = 4096;
 inline constexpr size_t kPathBufferSize = 4096;
 inline constexpr size_t kFullPathSize = 260;
+// Each receive of a request waits at most this long.
+inline constexpr uint32_t kRequestWaitMs = 2000;
 // What kxrCheckVirtual may use of the text it rewrites, terminator included.
 inline constexpr size_t kVirtualCheckSize = 256;
 

@@ -118,7 +118,7 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     listenSocket.store(socket);
     listening.store(1);
     LogInfo("--- kxrHttpd2 Listening on port %d ---", static_cast<int>(actual));
-    OpenPool();
+    OpenPool(socket);
     uint64_t lastHousekeeping = platform::MonotonicMs();
 
     while (listening.load() == 1 && (running == nullptr || running->load() != 0)) {
@@ -186,7 +186,7 @@ void CloseConnection(ConnectionRecord* record) {
     while (platform::SocketReceive(record->socket, scratch, sizeof scratch) > 0) {
     }
     ForgetConnectionSocket();
-    platform::SocketClose(record->socket);
+    platform::SocketCloseFinished(record->socket);
     RVFree(record);
 }
 

@@ -88,6 +88,18 @@ int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count);
 // Bytes sent (possibly fewer than count), -1 on error. Never raises a signal.
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count);
 bool SocketShutdownSend(SocketHandle socket);
+// Whether accepted sockets start with the listening socket's options (time-
+// outs, no send delay), so that they are set once on the listening socket.
+#ifdef _WIN32
+inline constexpr bool kAcceptInheritsOptions = false;
+#else
+inline constexpr bool kAcceptInheritsOptions = true;
+#endif
+
+// Closes a socket that no other thread waits on any more, without shutting
+// it down first.
+bool SocketCloseFinished(SocketHandle socket);
+
 // Ends both directions: a thread blocked in a receive or a send on the socket
 // returns at once. The handle stays valid until it is closed.
 bool SocketShutdownBoth(SocketHandle socket);

@@ -261,6 +261,12 @@ bool SocketShutdownBoth(SocketHandle socket) {
     return shutdown(Fd(socket), SHUT_RDWR) == 0 || Fail();
 }
 
+bool SocketCloseFinished(SocketHandle socket) {
+    if (!Valid(socket))
+        return false;
+    return close(Fd(socket)) == 0 || Fail();
+}
+
 bool SocketClose(SocketHandle socket) {
     if (!Valid(socket))
         return false;

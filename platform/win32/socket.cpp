@@ -212,6 +212,10 @@ bool SocketShutdownBoth(SocketHandle socket) {
     return shutdown(Native(socket), SD_BOTH) == 0 || Fail();
 }
 
+bool SocketCloseFinished(SocketHandle socket) {
+    return SocketClose(socket);
+}
+
 bool SocketClose(SocketHandle socket) {
     if (!Valid(socket))
         return false;
