@@ -26,9 +26,9 @@ public:
     const std::string& Path() const { return path_; }
 
     // Runs call on a thread of its own; true when it returned within limit.
-    // When it did not, a writer comes and goes, which releases a reader
-    // waiting in open (it then reads the end of the file), so that a test
-    // fails instead of hanging.
+    // When it did not, a reader and a writer come and go until it returns:
+    // that releases an open waiting for the other end (a reader then reads
+    // the end of the file), so that a test fails instead of hanging.
     template <class Call>
     bool ReturnsPromptly(Call&& call,
                          std::chrono::milliseconds limit = std::chrono::milliseconds(1000)) const {
@@ -36,9 +36,11 @@ public:
         if (done.wait_for(limit) == std::future_status::ready)
             return true;
         while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-            const int writer = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (writer >= 0)
-                close(writer);
+            for (const int end : {O_RDONLY, O_WRONLY}) {
+                const int fd = open(path_.c_str(), end | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0)
+                    close(fd);
+            }
         }
         return false;
     }
