@@ -2,6 +2,8 @@
 // and encodes (mjpeg), libswscale converts and scales.
 #include "picture.h"
 
+#include "platform/kxr_file.h"
+
 #include <memory>
 
 extern "C" {
@@ -74,6 +76,14 @@ bool ToRgb(const AVFrame* frame, int width, int height, RgbImage* out, std::stri
 } // namespace
 
 bool DecodeFrame(const std::string& path, int32_t frameIndex, RgbImage* out, std::string* error) {
+    // libavformat opens by name and would wait in the open of a FIFO or a
+    // device: it gets regular files only.
+    kxr::platform::FileStatus status;
+    if (!kxr::platform::QueryFileStatus(path.c_str(), &status) ||
+        status.kind != kxr::platform::FileKind::Regular) {
+        *error = "not a regular file";
+        return false;
+    }
     QuietLibrary();
     AVFormatContext* raw = nullptr;
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);

@@ -59,7 +59,9 @@ inline constexpr uint32_t kFileWrite = 0x2;
 enum class FileDisposition { CreateNew, CreateAlways, OpenExisting, OpenAlways, TruncateExisting };
 enum class SeekOrigin { Begin, Current, End };
 
-// Opens a regular file (never a directory or a device). kInvalidFile on failure.
+// Opens a regular file, and nothing else: a directory, FIFO, socket, pipe or
+// device is refused, and the open never waits for one (a scan may come upon
+// any of them). kInvalidFile on failure.
 FileHandle FileOpen(const char* path, uint32_t access, FileDisposition disposition);
 // Bytes read, 0 at the end of the file, -1 on error.
 int64_t FileRead(FileHandle file, void* buffer, size_t count);

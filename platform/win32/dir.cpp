@@ -74,6 +74,24 @@ bool IsDeviceName(std::string_view name) {
            upper[3] >= '1' && upper[3] <= '9';
 }
 
+bool NamesDevice(std::string_view path) {
+    if (path.size() >= 4 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]) &&
+        (path[2] == '.' || path[2] == '?') && IsPathSeparator(path[3])) {
+        if (path[2] == '.')
+            return true;
+        // "\\?\C:\..." and "\\?\UNC\..." are long spellings of ordinary paths.
+        const std::string_view rest = path.substr(4);
+        const bool drive = rest.size() >= 2 && rest[1] == ':';
+        std::string head(rest.substr(0, 4));
+        for (char& c : head)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const bool unc =
+            head.size() == 4 && head.compare(0, 3, "UNC") == 0 && IsPathSeparator(head[3]);
+        return !drive && !unc;
+    }
+    return IsDeviceName(LastComponent(path));
+}
+
 bool StatusOfPath(const std::string& path, FileStatus* out) {
     *out = FileStatus{};
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -54,7 +54,8 @@ bool QueryFileStatus(const char* path, FileStatus* out) {
 }
 
 FileHandle FileOpen(const char* path, uint32_t access, FileDisposition disposition) {
-    if (path == nullptr || path[0] == '\0')
+    // Opening a device or a pipe may wait or act on it; such a name is no file.
+    if (path == nullptr || path[0] == '\0' || win32::NamesDevice(path))
         return kInvalidFile;
     DWORD rights = 0;
     if ((access & kFileRead) != 0)
@@ -68,7 +69,7 @@ FileHandle FileOpen(const char* path, uint32_t access, FileDisposition dispositi
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return kInvalidFile;
-    // "NUL", "COM1" and pipes open too, but are no files.
+    // Whatever still opens as no disk file (a link to a device) is refused.
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
         return kInvalidFile;

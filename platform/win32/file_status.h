@@ -20,6 +20,10 @@ void StatusOfFound(const std::string& dir, const WIN32_FIND_DATAA& found, FileSt
 // True for the reserved device names ("NUL", "COM1.txt", ...), which
 // Windows resolves to a device in every directory.
 bool IsDeviceName(std::string_view name);
+// True for a path that reaches a device or a pipe rather than a file: a
+// reserved name in any folder, or the device namespace ("\\.\pipe\x",
+// "\\.\COM1", "\\?\GLOBALROOT\...").
+bool NamesDevice(std::string_view path);
 
 } // namespace kxr::platform::win32
 

@@ -5,10 +5,10 @@
 #include "reelio_headers.h"
 #include "reelio_media.h"
 #include "reelio_open.h"
+#include "reelio_source.h"
 #include "reelio_types.h"
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,23 +45,13 @@ void CopyBounded(char* target, std::size_t size, const char* text) {
     target[size - 1] = '\0';
 }
 
-std::size_t ReadAt(std::ifstream& file, uint64_t offset, uint8_t* buffer, std::size_t size) {
-    file.clear();
-    file.seekg(static_cast<std::streamoff>(offset));
-    if (!file) {
-        return 0;
-    }
-    file.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
-    return static_cast<std::size_t>(file.gcount());
-}
-
-bool ReadWave(std::ifstream& file, uint64_t fileSize, MediaDescription& out) {
-    reelio::WavReader reader(fileSize);
+bool ReadWave(reelio::SourceFile& file, MediaDescription& out) {
+    reelio::WavReader reader(file.Size());
     std::vector<uint8_t> window(reelio::WavReader::kWindowBytes);
     uint64_t at = 0;
     // A handful of windows reach the chunks behind the sound data.
     for (int i = 0; i < 8 && (i == 0 || at != 0); ++i) {
-        const std::size_t n = ReadAt(file, at, window.data(), window.size());
+        const std::size_t n = file.ReadAt(at, window.data(), window.size());
         at = reader.Feed(window.data(), n, at);
     }
     return reader.Finish(out);
@@ -138,13 +128,12 @@ uint32_t rlGuessFileType(const char* path, uint32_t) {
         return RL_UNKNOWN;
     }
     try {
-        uint8_t head[reelio::kGuessBytes];
-        std::ifstream file(path, std::ios::binary);
-        if (!file.is_open()) {
+        reelio::SourceFile file(path);
+        if (!file.IsOpen()) {
             return reelio::GuessFileType(path, nullptr, 0);
         }
-        file.read(reinterpret_cast<char*>(head), sizeof head);
-        return reelio::GuessFileType(path, head, static_cast<std::size_t>(file.gcount()));
+        uint8_t head[reelio::kGuessBytes];
+        return reelio::GuessFileType(path, head, file.ReadAt(0, head, sizeof head));
     } catch (...) {
         return RL_UNKNOWN;
     }
@@ -174,15 +163,13 @@ RLHANDLE rlOpen(const char* path, uint32_t, uint32_t, void*, uint32_t, uint32_t,
         return nullptr;
     }
     try {
-        std::ifstream file(path, std::ios::binary);
-        if (!file.is_open()) {
+        reelio::SourceFile file(path);
+        if (!file.IsOpen()) {
             return nullptr;
         }
-        file.seekg(0, std::ios::end);
-        const std::streamoff end = file.tellg();
-        const uint64_t fileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
+        const uint64_t fileSize = file.Size();
         std::vector<uint8_t> head(reelio::kDpxHeaderBytes);
-        head.resize(ReadAt(file, 0, head.data(), head.size()));
+        head.resize(file.ReadAt(0, head.data(), head.size()));
 
         const uint32_t bySignature = reelio::TypeFromSignature(head.data(), head.size());
         const uint32_t type = reelio::GuessFileType(path, head.data(), head.size());
@@ -194,13 +181,13 @@ RLHANDLE rlOpen(const char* path, uint32_t, uint32_t, void*, uint32_t, uint32_t,
         if (bySignature == kRLTypeDPX) {
             ok = reelio::ReadDpxHeader(head.data(), head.size(), media);
         } else if (bySignature == kRLTypeWAV) {
-            ok = ReadWave(file, fileSize, media);
+            ok = ReadWave(file, media);
         }
         if (ok) {
             media.fileType = bySignature;
         } else {
             media = MediaDescription();
-            ok = reelio::OpenWithMediaLibrary(path, type, media);
+            ok = reelio::OpenWithMediaLibrary(path, file, type, media);
         }
         if (!ok) {
             return nullptr;

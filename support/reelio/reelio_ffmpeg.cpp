@@ -14,8 +14,9 @@ extern "C" {
 }
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -86,34 +87,111 @@ uint32_t TypeFromDemuxer(const AVFormatContext* ctx, const std::string& path) {
     return TypeFromExtension(path);
 }
 
-struct ContextCloser {
-    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
-};
-using Context = std::unique_ptr<AVFormatContext, ContextCloser>;
-
-Context OpenContext(const std::string& url, const AVInputFormat* demuxer) {
-    AVFormatContext* ctx = avformat_alloc_context();
-    if (ctx == nullptr) {
-        return nullptr;
+int ReadPacket(void* opaque, uint8_t* buffer, int size) {
+    const int64_t n = kxr::platform::FileRead(static_cast<SourceFile*>(opaque)->Handle(), buffer,
+                                              static_cast<std::size_t>(size));
+    if (n < 0) {
+        return AVERROR(EIO);
     }
-    // Small probes: a header is all we read.
-    ctx->probesize = 64 * 1024;
-    ctx->max_analyze_duration = AV_TIME_BASE / 10;
-    if (demuxer == nullptr) {
-        ctx->format_whitelist = av_strdup(kKnownDemuxers);
-    }
-    AVDictionary* options = nullptr;
-    // Never follow a file's references to other files or the network.
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    // A name holding '%' is one picture, not a numbered sequence.
-    av_dict_set(&options, "pattern_type", "none", 0);
-    const int result = avformat_open_input(&ctx, url.c_str(), demuxer, &options);
-    av_dict_free(&options);
-    if (result < 0) {
-        return nullptr; // avformat_open_input frees the context on failure
-    }
-    return Context(ctx);
+    return n == 0 ? AVERROR_EOF : static_cast<int>(n);
 }
+
+int64_t SeekPacket(void* opaque, int64_t offset, int whence) {
+    auto* file = static_cast<SourceFile*>(opaque);
+    if ((whence & AVSEEK_SIZE) != 0) {
+        return static_cast<int64_t>(file->Size());
+    }
+    kxr::platform::SeekOrigin origin = kxr::platform::SeekOrigin::Begin;
+    switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        origin = kxr::platform::SeekOrigin::Current;
+        break;
+    case SEEK_END:
+        origin = kxr::platform::SeekOrigin::End;
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    const int64_t at = kxr::platform::FileSeek(file->Handle(), offset, origin);
+    return at < 0 ? AVERROR(EIO) : at;
+}
+
+// Every further file a demuxer would open by name: a reference of the
+// container, a neighbour picture, another protocol.
+int RefuseOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+// A demuxer reading an open file through our own I/O, so that libavformat
+// never opens anything by name: not the file itself (which might have been
+// swapped for a FIFO since it was opened) and nothing the file refers to.
+class Demuxer {
+public:
+    Demuxer() = default;
+    ~Demuxer() { Close(); }
+    Demuxer(const Demuxer&) = delete;
+    Demuxer& operator=(const Demuxer&) = delete;
+
+    // False, with nothing left open, when `format` (or, without one, any
+    // known demuxer) cannot read the file.
+    bool Open(const std::string& path, SourceFile& file, const AVInputFormat* format) {
+        Close();
+        constexpr int kBufferBytes = 32 * 1024;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
+        if (buffer == nullptr) {
+            return false;
+        }
+        // The reads start where the I/O context believes it is.
+        if (kxr::platform::FileSeek(file.Handle(), 0, kxr::platform::SeekOrigin::Begin) != 0 ||
+            (io_ = avio_alloc_context(buffer, kBufferBytes, 0, &file, &ReadPacket, nullptr,
+                                      &SeekPacket)) == nullptr) {
+            av_free(buffer);
+            return false;
+        }
+        ctx_ = avformat_alloc_context();
+        if (ctx_ == nullptr) {
+            Close();
+            return false;
+        }
+        ctx_->pb = io_;
+        ctx_->io_open = &RefuseOpen;
+        // Small probes: a header is all we read.
+        ctx_->probesize = 64 * 1024;
+        ctx_->max_analyze_duration = AV_TIME_BASE / 10;
+        if (format == nullptr) {
+            ctx_->format_whitelist = av_strdup(kKnownDemuxers);
+        }
+        AVDictionary* options = nullptr;
+        // A name holding '%' is one picture, not a numbered sequence.
+        av_dict_set(&options, "pattern_type", "none", 0);
+        const int result = avformat_open_input(&ctx_, path.c_str(), format, &options);
+        av_dict_free(&options);
+        if (result < 0) {
+            Close(); // avformat_open_input freed the format context
+            return false;
+        }
+        return true;
+    }
+
+    AVFormatContext* Context() const { return ctx_; }
+
+private:
+    void Close() {
+        if (ctx_ != nullptr) {
+            avformat_close_input(&ctx_);
+        }
+        if (io_ != nullptr) {
+            // The context may have replaced its buffer while probing.
+            av_freep(&io_->buffer);
+            avio_context_free(&io_);
+        }
+    }
+
+    AVFormatContext* ctx_ = nullptr;
+    AVIOContext* io_ = nullptr;
+};
 
 bool StreamsIncomplete(const AVFormatContext* ctx) {
     if (ctx->nb_streams == 0 || (ctx->ctx_flags & AVFMTCTX_NOHEADER) != 0) {
@@ -386,29 +464,23 @@ void TakeTimeCode(const AVFormatContext* ctx, const StreamDescription* video,
 
 } // namespace
 
-bool OpenWithMediaLibrary(const std::string& path, uint32_t guessedType, MediaDescription& out) {
+bool OpenWithMediaLibrary(const std::string& path, SourceFile& file, uint32_t guessedType,
+                          MediaDescription& out) {
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
 
-    // "file:" keeps a ':' in the name from being read as a protocol.
-    const std::string url = "file:" + path;
     const char* demuxerName = DemuxerFor(guessedType);
-    Context ctx;
-    if (demuxerName != nullptr) {
-        ctx = OpenContext(url, av_find_input_format(demuxerName));
-    }
-    if (!ctx) {
-        ctx = OpenContext(url, nullptr);
-    }
-    if (!ctx) {
+    Demuxer demuxer;
+    if ((demuxerName == nullptr || !demuxer.Open(path, file, av_find_input_format(demuxerName))) &&
+        !demuxer.Open(path, file, nullptr)) {
         return false;
     }
-    const uint32_t type =
-        guessedType != RL_UNKNOWN ? guessedType : TypeFromDemuxer(ctx.get(), path);
+    AVFormatContext* const ctx = demuxer.Context();
+    const uint32_t type = guessedType != RL_UNKNOWN ? guessedType : TypeFromDemuxer(ctx, path);
     // An MXF picture descriptor gives the stored height (1088 for 1080
     // lines); a short analysis of the first frame's header finds the real one.
-    if ((StreamsIncomplete(ctx.get()) || type == kRLTypeMXF) &&
-        avformat_find_stream_info(ctx.get(), nullptr) < 0) {
+    if ((StreamsIncomplete(ctx) || type == kRLTypeMXF) &&
+        avformat_find_stream_info(ctx, nullptr) < 0) {
         return false;
     }
     const FileTypeEntry* entry = FindFileType(type);
@@ -423,12 +495,12 @@ bool OpenWithMediaLibrary(const std::string& path, uint32_t guessedType, MediaDe
         if (kind == AVMEDIA_TYPE_VIDEO && (st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0 &&
             st->codecpar->width > 0 && st->codecpar->height > 0) {
             stream.kind = StreamKind::kVideo;
-            DescribeVideo(ctx.get(), st, discrete, stream);
+            DescribeVideo(ctx, st, discrete, stream);
             usable = true;
         } else if (kind == AVMEDIA_TYPE_AUDIO && st->codecpar->sample_rate > 0 &&
                    st->codecpar->ch_layout.nb_channels > 0) {
             stream.kind = StreamKind::kAudio;
-            DescribeAudio(ctx.get(), st, stream);
+            DescribeAudio(ctx, st, stream);
             usable = true;
         }
         description.streams.push_back(stream);
@@ -445,7 +517,7 @@ bool OpenWithMediaLibrary(const std::string& path, uint32_t guessedType, MediaDe
         description.SetText(kRLMetaFormat, ctx->iformat->long_name);
     }
     const StreamDescription* video = description.FirstOf(StreamKind::kVideo);
-    TakeTimeCode(ctx.get(), video, description);
+    TakeTimeCode(ctx, video, description);
     description.SetNumber(kRLTotalStreams, ctx->nb_streams);
     // A movie's total length is its stream length, which readers already take
     // when the field is absent; only sequences carry a total of their own.

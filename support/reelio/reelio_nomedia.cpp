@@ -4,7 +4,7 @@
 
 namespace reelio {
 
-bool OpenWithMediaLibrary(const std::string&, uint32_t, MediaDescription&) {
+bool OpenWithMediaLibrary(const std::string&, SourceFile&, uint32_t, MediaDescription&) {
     return false;
 }
 

@@ -5,15 +5,19 @@
 #define KXR_REELIO_OPEN_H
 
 #include "reelio_media.h"
+#include "reelio_source.h"
 
 #include <cstdint>
 #include <string>
 
 namespace reelio {
 
-// Fills `out` from the file's headers, without decoding pictures where the
-// headers suffice. `guessedType` is the fast guess (RL_UNKNOWN if none).
-bool OpenWithMediaLibrary(const std::string& path, uint32_t guessedType, MediaDescription& out);
+// Fills `out` from the headers of `file`, opened from `path`, without
+// decoding pictures where the headers suffice. `guessedType` is the fast
+// guess (RL_UNKNOWN if none). The media library reads only `file`: it opens
+// nothing by name.
+bool OpenWithMediaLibrary(const std::string& path, SourceFile& file, uint32_t guessedType,
+                          MediaDescription& out);
 
 } // namespace reelio
 

@@ -4,6 +4,9 @@
 #include "kxr/rvutil.h"
 #include "platform/kxr_dynlib.h"
 #include "tests/support/net_test_util.h"
+#ifndef _WIN32
+#include "tests/support/fifo.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -544,6 +547,22 @@ TEST_F(Engine, PiconsAreMadeBesideTheMedia) {
     EXPECT_EQ(e_.mediaCmd(0, &missing), -1);
     EXPECT_EQ(missing.position, -1);
 }
+
+#ifndef _WIN32
+// A FIFO named like a movie: its thumbnail is refused at once, never waited for.
+TEST_F(Engine, NoPiconOfAFifo) {
+    const kxrtest::Fifo fifo((root_ / "live.mov").string());
+    ASSERT_TRUE(fifo.Made());
+    MediaCmd r = Value(kCmdGetValue, kValuePicon, 0);
+    r.flags = 0x12000;
+    ASSERT_LT(fifo.Path().size(), sizeof r.text);
+    fifo.Path().copy(r.text, fifo.Path().size());
+    int32_t result = 0;
+    EXPECT_TRUE(fifo.ReturnsPromptly([&] { result = e_.mediaCmd(0, &r); }));
+    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(fs::exists(root_ / "live.picon.jpg"));
+}
+#endif
 
 TEST_F(Engine, PreviewIsAJpegWithinTheRecord) {
     ASSERT_EQ(e_.loadClip(0, "ramp", 0), 0);

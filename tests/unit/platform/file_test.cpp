@@ -3,8 +3,18 @@
 #include "platform/kxr_time.h"
 #include "test_dir.h"
 
+#ifdef _WIN32
+#include "platform/win32/win32.h"
+#else
+#include "tests/support/fifo.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#endif
+
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace kp = kxr::platform;
 namespace fs = std::filesystem;
@@ -67,6 +77,84 @@ TEST_F(PlatformFile, OpenDispositions) {
     EXPECT_EQ(kp::FileOpen(Path("dir").c_str(), kp::kFileRead, kp::FileDisposition::OpenExisting),
               kp::kInvalidFile);
 }
+
+// Whether path opens for access with disposition, the handle closed again.
+bool Opens(const std::string& path, uint32_t access, kp::FileDisposition disposition) {
+    const kp::FileHandle file = kp::FileOpen(path.c_str(), access, disposition);
+    return file != kp::kInvalidFile && kp::FileClose(file);
+}
+
+constexpr uint32_t kAccesses[] = {kp::kFileRead, kp::kFileWrite, kp::kFileRead | kp::kFileWrite};
+
+#ifndef _WIN32
+// Only regular files open, and no open waits: not for a FIFO nobody writes
+// to or reads from, whatever the access or the disposition.
+TEST_F(PlatformFile, FifosSocketsAndDevicesNeverOpen) {
+    const kxrtest::Fifo fifo(Path("feed"));
+    ASSERT_TRUE(fifo.Made());
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = Path("sock");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    std::vector<std::string> opened;
+    EXPECT_TRUE(fifo.ReturnsPromptly([&] {
+        for (const std::string& path : {fifo.Path(), socketPath, std::string("/dev/null")})
+            for (const uint32_t access : kAccesses)
+                for (const auto disposition :
+                     {kp::FileDisposition::OpenExisting, kp::FileDisposition::OpenAlways,
+                      kp::FileDisposition::CreateAlways, kp::FileDisposition::TruncateExisting})
+                    if (Opens(path, access, disposition))
+                        opened.push_back(path);
+    }));
+    close(listener);
+    EXPECT_TRUE(opened.empty()) << opened.front();
+
+    // Still seen, as something other than a file.
+    kp::FileStatus status;
+    ASSERT_TRUE(kp::QueryFileStatus(fifo.Path().c_str(), &status));
+    EXPECT_TRUE(status.kind == kp::FileKind::Other);
+    std::vector<kp::DirEntry> entries;
+    ASSERT_TRUE(kp::ListDirectory(Path("*").c_str(), &entries));
+    ASSERT_EQ(entries.size(), 4u); // ".", "..", "feed", "sock"
+    EXPECT_EQ(entries[2].name, "feed");
+    EXPECT_TRUE(entries[2].status.kind == kp::FileKind::Other);
+}
+#else
+// Devices and pipes open as handles too, and opening some of them waits or
+// acts on the device: none is even tried, whatever the folder or extension.
+TEST_F(PlatformFile, DevicesAndPipesNeverOpen) {
+    const std::string pipe =
+        "\\\\.\\pipe\\kxr_platform_test_" + std::to_string(GetCurrentProcessId());
+    const HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX,
+                                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_NOWAIT, 1,
+                                           4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const std::string names[] = {pipe,         "//./pipe/kxr_platform_none",
+                                 "NUL",        "con",
+                                 "COM1.txt",   "lpt2",
+                                 "\\\\.\\NUL", "\\\\?\\GLOBALROOT\\Device\\Null",
+                                 Path("nul"),  Path("Aux.log")};
+    for (const std::string& name : names)
+        for (const uint32_t access : kAccesses)
+            EXPECT_FALSE(Opens(name, access, kp::FileDisposition::OpenExisting)) << name;
+    // No client ever reached the pipe.
+    EXPECT_FALSE(ConnectNamedPipe(server, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING));
+    CloseHandle(server);
+
+    // Names that only begin like a device are files; so are long spellings.
+    WriteFile("nullable.txt", "x");
+    WriteFile("con1", "y");
+    for (const char* name : {"nullable.txt", "con1"})
+        EXPECT_TRUE(Opens(Path(name), kp::kFileRead, kp::FileDisposition::OpenExisting)) << name;
+    EXPECT_TRUE(Opens("\\\\?\\" + fs::absolute(Path("con1")).string(), kp::kFileRead,
+                      kp::FileDisposition::OpenExisting));
+}
+#endif
 
 TEST_F(PlatformFile, WriteReadSeekAndSize) {
     WriteFile("data.bin", "longer contents than the new ones");

@@ -3,6 +3,9 @@
 #include "kxr/reelio.h"
 
 #include "test_bytes.h"
+#ifndef _WIN32
+#include "tests/support/fifo.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -239,6 +242,22 @@ TEST(Reelio, WhatDoesNotOpen) {
     }
     EXPECT_EQ(foreign, nullptr);
 }
+
+#ifndef _WIN32
+// A FIFO nobody writes to: neither the guess nor the open waits for a writer.
+TEST(Reelio, FifosAreNeverOpened) {
+    const kxrtest::Fifo fifo(In("live.mov"));
+    ASSERT_TRUE(fifo.Made());
+    uint32_t guessed = 0;
+    RLHANDLE opened = &guessed;
+    EXPECT_TRUE(fifo.ReturnsPromptly([&] {
+        guessed = rlGuessFileType(fifo.Path().c_str(), 0);
+        opened = rlOpen(fifo.Path().c_str(), 0x80000000u, 1, nullptr, 3, 128, nullptr);
+    }));
+    EXPECT_EQ(guessed, static_cast<uint32_t>(kRLTypeMOV)) << "guessed by its name alone";
+    EXPECT_EQ(opened, nullptr);
+}
+#endif
 
 TEST(Reelio, TruncatedFilesNeverCrash) {
     REQUIRE_TOOL();
