@@ -62,19 +62,18 @@ FileHandle FileOpen(const char* path, uint32_t access, FileDisposition dispositi
     const std::string native = NativePath(path);
     int fd;
     do {
-        // Not blocking, so that opening a FIFO cannot hang; cleared below.
+        // Not blocking, so that opening a FIFO cannot hang.
         fd = open(native.c_str(), OpenFlags(access, disposition), 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return kInvalidFile;
+    // Only regular files are opened, and on those O_NONBLOCK changes
+    // nothing: it can stay.
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return kInvalidFile;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return static_cast<FileHandle>(fd);
 }
 
