@@ -7,12 +7,12 @@
 
 #include "api/my_http_client.h"
 #include "api/text_codec.h"
+#include "binding/engine_binding.h"
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
 #include "media/timecode_names.h"
-#include "module/engine_binding.h"
 #include "platform/kxr_path.h"
 
 namespace kxr {

@@ -7,11 +7,11 @@
 #include "api/channel_queries.h"
 #include "api/dispatch_table.h"
 #include "api/text_codec.h"
+#include "binding/engine_binding.h"
 #include "files/file_roots.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

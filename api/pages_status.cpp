@@ -5,8 +5,8 @@
 #include "api/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "binding/engine_binding.h"
 #include "httpd/html_text.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

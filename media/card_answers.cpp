@@ -6,8 +6,8 @@
 
 #include "api/http_request.h"
 #include "api/xml_answer.h"
+#include "binding/engine_binding.h"
 #include "kxr/engine.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

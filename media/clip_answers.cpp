@@ -10,6 +10,7 @@
 #include "api/my_http_client.h"
 #include "api/text_codec.h"
 #include "api/xml_answer.h"
+#include "binding/engine_binding.h"
 #include "files/file_roots.h"
 #include "kxr/kxrutil.h"
 #include "kxr/mediacmd.h"
@@ -18,7 +19,6 @@
 #include "kxr/tempex.h"
 #include "media/media_cmd.h"
 #include "media/timecode_names.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

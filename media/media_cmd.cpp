@@ -8,10 +8,10 @@
 
 #include "api/http_request.h"
 #include "api/my_http_client.h"
+#include "binding/callback_slots.h"
 #include "kxr/kxrutil.h"
 #include "kxr/tempex.h"
 #include "media/timecode_names.h"
-#include "module/module_state.h"
 
 namespace kxr {
 

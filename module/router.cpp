@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "api/http_request.h"
+#include "binding/callback_slots.h"
 #include "httpd/listener.h"
 #include "kxr/rvutil.h"
 #include "module/module_state.h"

@@ -4,10 +4,10 @@
 // parser must never touch them nor change the record's identity.
 #include "api/http_request.h"
 #include "api/my_http_client.h"
+#include "binding/callback_slots.h"
 #include "fuzz_check.h"
 #include "kxr/mediacmd.h"
 #include "media/media_cmd.h"
-#include "module/module_state.h"
 
 using kxrfuzz::Require;
 

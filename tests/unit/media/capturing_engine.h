@@ -16,10 +16,10 @@
 #include "api/http_request.h"
 #include "api/my_http_client.h"
 #include "api/xml_answer.h"
+#include "binding/callback_slots.h"
 #include "kxr/kxrutil.h"
 #include "kxr/mediacmd.h"
 #include "kxr/rvutil.h"
-#include "module/module_state.h"
 #include "tests/support/fake_engine.h"
 
 namespace kxrtest {
