@@ -1,12 +1,12 @@
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "answer/text_codec.h"
 #include "api/channel_queries.h"
 #include "api/dispatch_table.h"
-#include "api/text_codec.h"
 #include "binding/engine_binding.h"
 #include "files/file_roots.h"
 #include "kxr/rvutil.h"

@@ -4,7 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
+#include "answer/timecode_names.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
 #include "binding/engine_binding.h"
@@ -13,7 +14,6 @@
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
 #include "media/media_cmd.h"
-#include "media/timecode_names.h"
 
 namespace kxr {
 

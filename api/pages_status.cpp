@@ -2,7 +2,7 @@
 // side by side (every two seconds).
 #include <string>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
 #include "binding/engine_binding.h"

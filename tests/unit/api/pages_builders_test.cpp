@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
 #include "binding/callback_slots.h"

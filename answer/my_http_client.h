@@ -1,10 +1,10 @@
 // The module's one API object: it answers the XML and page interfaces.
-#ifndef KXR_API_MY_HTTP_CLIENT_H
-#define KXR_API_MY_HTTP_CLIENT_H
+#ifndef KXR_ANSWER_MY_HTTP_CLIENT_H
+#define KXR_ANSWER_MY_HTTP_CLIENT_H
 
 #include <cstdint>
 
-#include "api/http_request.h"
+#include "answer/http_request.h"
 
 namespace kxr {
 
