@@ -6,12 +6,12 @@
 
 #include "answer/text_codec.h"
 #include "api/channel_queries.h"
-#include "api/dispatch_table.h"
 #include "binding/engine_binding.h"
 #include "files/file_roots.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
+#include "module/dispatch_table.h"
 
 namespace kxr {
 

@@ -8,8 +8,8 @@
 // answered. A builder that does not need the request ignores it. A null
 // builder means the word is known but not answered yet: the request then ends
 // as for a path without any command word.
-#ifndef KXR_API_DISPATCH_TABLE_H
-#define KXR_API_DISPATCH_TABLE_H
+#ifndef KXR_MODULE_DISPATCH_TABLE_H
+#define KXR_MODULE_DISPATCH_TABLE_H
 
 #include <cstddef>
 
