@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "api/my_http_client.h"
-#include "api/text_codec.h"
+#include "answer/my_http_client.h"
+#include "answer/text_codec.h"
+#include "answer/timecode_names.h"
+#include "binding/engine_binding.h"
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
-#include "media/timecode_names.h"
-#include "module/engine_binding.h"
 #include "platform/kxr_path.h"
 
 namespace kxr {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "api/xml_answer.h"
+#include "answer/xml_answer.h"
 
 namespace kxr {
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "binding/engine_binding.h"
 #include "httpd/html_text.h"
 #include "media/media_cmd.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

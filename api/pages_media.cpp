@@ -4,16 +4,16 @@
 #include <cstring>
 #include <string>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
+#include "answer/timecode_names.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "binding/engine_binding.h"
 #include "httpd/html_text.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
 #include "media/media_cmd.h"
-#include "media/timecode_names.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

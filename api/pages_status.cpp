@@ -2,11 +2,11 @@
 // side by side (every two seconds).
 #include <string>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "binding/engine_binding.h"
 #include "httpd/html_text.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

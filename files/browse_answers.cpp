@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "api/http_request.h"
-#include "api/text_codec.h"
-#include "api/xml_answer.h"
+#include "answer/http_request.h"
+#include "answer/text_codec.h"
+#include "answer/xml_answer.h"
 #include "files/dir_scan.h"
 #include "files/file_info.h"
 #include "files/file_roots.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "api/text_codec.h"
+#include "answer/text_codec.h"
 #include "kxr/pacer.h"
 #include "kxr/reelio.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "api/text_codec.h"
+#include "answer/text_codec.h"
 #include "files/file_roots.h"
 #include "files/media_description.h"
 #include "kxr/reelio.h"

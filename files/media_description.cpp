@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "answer/timecode_names.h"
 #include "files/file_info.h"
 #include "kxr/rvutil.h"
 #include "kxr/tempex.h"
-#include "media/timecode_names.h"
 #include "platform/kxr_path.h"
 
 namespace kxr {

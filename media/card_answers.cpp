@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "api/http_request.h"
-#include "api/xml_answer.h"
+#include "answer/http_request.h"
+#include "answer/xml_answer.h"
+#include "binding/engine_binding.h"
 #include "kxr/engine.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "api/http_request.h"
-#include "api/my_http_client.h"
-#include "api/text_codec.h"
-#include "api/xml_answer.h"
+#include "answer/http_request.h"
+#include "answer/my_http_client.h"
+#include "answer/text_codec.h"
+#include "answer/timecode_names.h"
+#include "answer/xml_answer.h"
+#include "binding/engine_binding.h"
 #include "files/file_roots.h"
 #include "kxr/kxrutil.h"
 #include "kxr/mediacmd.h"
@@ -17,8 +19,6 @@
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
 #include "media/media_cmd.h"
-#include "media/timecode_names.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

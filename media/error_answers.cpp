@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "api/http_request.h"
-#include "api/text_codec.h"
-#include "api/xml_answer.h"
+#include "answer/http_request.h"
+#include "answer/text_codec.h"
+#include "answer/xml_answer.h"
+#include "binding/engine_binding.h"
 #include "kxr/mediacmd.h"
 #include "media/media_cmd.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 

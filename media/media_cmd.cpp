@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "api/http_request.h"
-#include "api/my_http_client.h"
+#include "answer/http_request.h"
+#include "answer/my_http_client.h"
+#include "answer/timecode_names.h"
+#include "binding/callback_slots.h"
 #include "kxr/kxrutil.h"
 #include "kxr/tempex.h"
-#include "media/timecode_names.h"
-#include "module/module_state.h"
 
 namespace kxr {
 

@@ -5,9 +5,9 @@
 
 #include <tinyxml.h>
 
-#include "api/http_request.h"
-#include "api/my_http_client.h"
-#include "api/xml_answer.h"
+#include "answer/http_request.h"
+#include "answer/my_http_client.h"
+#include "answer/xml_answer.h"
 #include "files/file_roots.h"
 #include "httpd/server_settings.h"
 #include "kxr/kxrutil.h"

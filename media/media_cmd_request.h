@@ -11,7 +11,7 @@ namespace kxr {
 class CMyHttpClient;
 class CHttpRequest;
 
-// Both have the AnswerBuilder form of api/xml_answer.h.
+// Both have the AnswerBuilder form of answer/xml_answer.h.
 // 1 when answered; 0 when the large record of value code 1000007 could not
 // be allocated (no body, length untouched).
 int32_t HandleMediaCmdRequest(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,

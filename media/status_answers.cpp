@@ -2,8 +2,8 @@
 
 #include <tinyxml.h>
 
-#include "api/my_http_client.h"
-#include "api/xml_answer.h"
+#include "answer/my_http_client.h"
+#include "answer/xml_answer.h"
 #include "kxr/kxrutil.h"
 #include "kxr/mediacmd.h"
 #include "media/media_cmd.h"

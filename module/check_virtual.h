@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 
 namespace kxr {
 

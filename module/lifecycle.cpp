@@ -13,6 +13,7 @@
 #include "httpd/server_settings.h"
 #include "kxr/rvutil.h"
 #include "module/check_virtual.h"
+#include "module/module_state.h"
 #include "module/router.h"
 #include "platform/kxr_socket.h"
 

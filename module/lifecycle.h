@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "binding/callback_slots.h"
 #include "kxr/rvutil.h"
-#include "module/module_state.h"
 
 namespace kxr {
 

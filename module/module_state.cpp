@@ -2,8 +2,9 @@
 
 #include <atomic>
 
+#include "binding/callback_slots.h"
+#include "binding/engine_binding.h"
 #include "kxr/rvutil.h"
-#include "module/engine_binding.h"
 
 namespace kxr {
 
@@ -12,8 +13,6 @@ namespace {
 RVCriticalSection moduleSection{};
 std::atomic<uint8_t> moduleSectionReady{0};
 
-std::atomic<HttpCallbackFn> httpCallback{nullptr};
-std::atomic<MediaCmdHandlerFn> mediaCmdHandler{nullptr};
 std::atomic<DispatchFn> dispatchOverride{nullptr};
 
 // Loading the module: the engine is bound first, so that the media-command
@@ -62,27 +61,6 @@ void ModuleSectionLeave() {
     if (moduleSectionReady.load() != 0) {
         rvOSLeaveCriticalSection(&moduleSection);
     }
-}
-
-HttpCallbackFn HttpCallback() {
-    return httpCallback.load();
-}
-
-void SetHttpCallback(HttpCallbackFn callback) {
-    httpCallback.store(callback);
-}
-
-MediaCmdHandlerFn MediaCmdHandler() {
-    return mediaCmdHandler.load();
-}
-
-void SetMediaCmdHandler(MediaCmdHandlerFn handler) {
-    mediaCmdHandler.store(handler != nullptr ? handler : Engine().mediaCmd);
-}
-
-int32_t RunMediaCmd(int32_t channel, MediaCmd* record) {
-    MediaCmdHandlerFn handler = mediaCmdHandler.load();
-    return handler(channel, record);
 }
 
 CMyHttpClient& TheHttpClient() {

@@ -1,18 +1,13 @@
 // Module-wide state shared by the exports, the router and the path check:
-// the module-wide critical section, the two host callback slots and the API
-// object.
+// the module-wide critical section and the API object.
 #ifndef KXR_MODULE_MODULE_STATE_H
 #define KXR_MODULE_MODULE_STATE_H
 
 #include <cstdint>
 
-#include "api/my_http_client.h"
-#include "kxr/httpd2.h"
+#include "answer/my_http_client.h"
 
 namespace kxr {
-
-using HttpCallbackFn = KxrHttpCallback;
-using MediaCmdHandlerFn = KxrMediaCmdHandler;
 
 // ---- the module-wide critical section ----
 // Each use first tests the ready flag and is skipped while it is 0.
@@ -23,15 +18,6 @@ void ModuleSectionCreate();
 void ModuleSectionDelete();
 void ModuleSectionEnter();
 void ModuleSectionLeave();
-
-// ---- the host callback slots ----
-HttpCallbackFn HttpCallback();
-void SetHttpCallback(HttpCallbackFn callback);
-MediaCmdHandlerFn MediaCmdHandler();
-// Null puts the engine's own media command back.
-void SetMediaCmdHandler(MediaCmdHandlerFn handler);
-// Sends a record through the media-command slot.
-int32_t RunMediaCmd(int32_t channel, MediaCmd* record);
 
 // ---- the API object ----
 // The single instance, made when the module is loaded.

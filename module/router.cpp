@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/http_request.h"
+#include "answer/http_request.h"
+#include "binding/callback_slots.h"
 #include "httpd/listener.h"
 #include "kxr/rvutil.h"
 #include "module/module_state.h"

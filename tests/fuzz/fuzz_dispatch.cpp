@@ -1,7 +1,7 @@
 // The API dispatcher on arbitrary request texts: parsing, both command
 // tables, the page query with its engine actions and every answer builder
 // reachable from a path, against the recording fake engine.
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "fuzz_check.h"
 #include "kxr/rvutil.h"
 #include "tests/support/fake_engine.h"

@@ -2,12 +2,12 @@
 // picks the timecode type the engine reports, the second the client's
 // channel; the rest is the query. The record sits between guard bytes: the
 // parser must never touch them nor change the record's identity.
-#include "api/http_request.h"
-#include "api/my_http_client.h"
+#include "answer/http_request.h"
+#include "answer/my_http_client.h"
+#include "binding/callback_slots.h"
 #include "fuzz_check.h"
 #include "kxr/mediacmd.h"
 #include "media/media_cmd.h"
-#include "module/module_state.h"
 
 using kxrfuzz::Require;
 

@@ -3,7 +3,7 @@
 // zero bytes comes back from an encode and decode unchanged.
 #include <vector>
 
-#include "api/text_codec.h"
+#include "answer/text_codec.h"
 #include "fuzz_check.h"
 
 using kxrfuzz::Require;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "module/engine_binding.h"
+#include "binding/engine_binding.h"
 
 namespace kxrtest {
 

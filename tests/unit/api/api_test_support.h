@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "kxr/rvutil.h"
 #include "tests/support/fake_engine.h"
 

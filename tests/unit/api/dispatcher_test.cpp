@@ -9,9 +9,9 @@
 #include <tuple>
 #include <vector>
 
+#include "answer/http_request.h"
+#include "answer/my_http_client.h"
 #include "api/channel_queries.h"
-#include "api/http_request.h"
-#include "api/my_http_client.h"
 #include "kxr/tempex.h"
 #include "tests/unit/api/api_test_support.h"
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 #include "api/pages.h"
 #include "api/pages_common.h"
+#include "binding/callback_slots.h"
+#include "binding/engine_binding.h"
 #include "kxr/rvutil.h"
-#include "module/engine_binding.h"
-#include "module/module_state.h"
 #include "tests/support/fake_engine.h"
 
 namespace kxr {

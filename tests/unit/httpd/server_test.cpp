@@ -146,7 +146,8 @@ protected:
         fs::current_path(tree.Path());
         SetRequestHooks(RequestHooks{TestRoute, TestCheckVirtual});
         running.store(1);
-        server = std::thread([this] { result.store(RunServer(nullptr, 0, &running)); });
+        server =
+            std::thread([this] { result.store(RunServer(listenInterface, listenPort, &running)); });
         const auto start = Clock::now();
         while (ListeningPort() == 0 && MsSince(start) < 3000)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -167,6 +168,9 @@ protected:
     std::string Get(const std::string& request) { return kxrtest::Exchange(port, request, 3000); }
     std::string Head(const std::string& request) { return test::WithoutDate(Get(request)); }
 
+    // Where the server is asked to listen; any free port unless a test says.
+    const char* listenInterface = nullptr;
+    uint16_t listenPort = 0;
     kxrtest::TempDir tree{"httpd"};
     std::string rootArg;
     fs::path previous;
@@ -335,6 +339,64 @@ TEST_F(ServerTest, ClosingTheListenSocketStopsPromptly) {
     EXPECT_LT(MsSince(start), 300);
     EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(ListeningPort(), 0);
+}
+
+// A port below 1000 that the server cannot bind, held here when this process
+// may bind it, and a free port 1000 above it.
+class LowPortServerTest : public ServerTest {
+protected:
+    void SetUp() override {
+        for (uint16_t low = 900; low < 1000 && listenPort == 0; ++low) {
+            if (!PortIsFree(static_cast<uint16_t>(low + 1000)))
+                continue;
+            holder = platform::SocketOpenTcp();
+            if (platform::SocketBind(holder, platform::kIpv4Loopback, low) &&
+                platform::SocketListen(holder, 1)) {
+                listenPort = low;
+                expectedError = platform::kSockErrAddressInUse;
+                break;
+            }
+            const int error = platform::SocketLastError();
+            platform::SocketClose(holder);
+            holder = platform::kInvalidSocket;
+            // Refused for want of privilege: the server is refused the same way.
+            if (error == platform::kSockErrAccess) {
+                listenPort = low;
+                expectedError = error;
+            }
+        }
+        if (listenPort == 0)
+            GTEST_SKIP() << "no port from 900 to 999 is free with a free port 1000 above";
+        listenInterface = "127.0.0.1";
+        testing::internal::CaptureStderr();
+        ServerTest::SetUp();
+        stderrText = testing::internal::GetCapturedStderr();
+    }
+    void TearDown() override {
+        if (!IsSkipped())
+            ServerTest::TearDown();
+        if (holder != platform::kInvalidSocket)
+            platform::SocketClose(holder);
+    }
+    static bool PortIsFree(uint16_t candidate) {
+        const platform::SocketHandle probe = platform::SocketOpenTcp();
+        const bool free = platform::SocketBind(probe, platform::kIpv4Loopback, candidate);
+        platform::SocketClose(probe);
+        return free;
+    }
+
+    platform::SocketHandle holder = platform::kInvalidSocket;
+    int expectedError = 0;
+    std::string stderrText;
+};
+
+TEST_F(LowPortServerTest, MovesUpByAThousandAndAnswersThere) {
+    EXPECT_EQ(port, listenPort + 1000);
+    EXPECT_EQ(kxrtest::Body(Get("GET /hello.txt HTTP/1.1\r\n\r\n")), "hello");
+    std::string expected = "bind() failed: port error " + std::to_string(expectedError) + "\n";
+    if (expectedError == platform::kSockErrAccess)
+        expected += "bind error == Permission denied.\n";
+    EXPECT_EQ(stderrText, expected);
 }
 
 TEST(ListenerStart, BindFailures) {

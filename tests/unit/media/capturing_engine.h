@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "api/http_request.h"
-#include "api/my_http_client.h"
-#include "api/xml_answer.h"
+#include "answer/http_request.h"
+#include "answer/my_http_client.h"
+#include "answer/xml_answer.h"
+#include "binding/callback_slots.h"
 #include "kxr/kxrutil.h"
 #include "kxr/mediacmd.h"
 #include "kxr/rvutil.h"
-#include "module/module_state.h"
 #include "tests/support/fake_engine.h"
 
 namespace kxrtest {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "binding/engine_binding.h"
 #include "capturing_engine.h"
 #include "media/card_answers.h"
 #include "media/error_answers.h"
-#include "module/engine_binding.h"
 
 namespace {
 

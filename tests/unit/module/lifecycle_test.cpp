@@ -11,8 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "binding/callback_slots.h"
+#include "binding/engine_binding.h"
 #include "module/check_virtual.h"
-#include "module/engine_binding.h"
 #include "module/module_state.h"
 #include "platform/kxr_file.h"
 #include "platform/kxr_path.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "binding/callback_slots.h"
 #include "kxr/rvutil.h"
 #include "module/check_virtual.h"
 #include "module/lifecycle.h"

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -90,4 +94,69 @@ TEST(RvThread, ManyThreadsReturnOrExitWithTheirOwnCodeAndId) {
         EXPECT_EQ(rvOSGetExitCodeThread(handle, &code, "test"), 0);
     }
     EXPECT_EQ(rvOSCreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr, "none"), nullptr);
+}
+
+// What the owner and the other thread of the section test share. Both hold
+// it, so a thread that a broken lock leaves waiting never outlives it.
+struct SectionScene {
+    RVCriticalSection section{};
+    std::promise<void> ownerIn, leaveOnce, leftOnce, leaveAgain, otherTrying, otherIn;
+};
+
+// A thread that is let go, not joined, when the test ends early: a broken
+// lock then fails the test instead of hanging it.
+struct SceneThread {
+    std::thread thread;
+    ~SceneThread() {
+        if (thread.joinable())
+            thread.detach();
+    }
+};
+
+TEST(RvCriticalSection, OwnerEntersTwiceAndOthersWaitUntilItLeftTwice) {
+    using namespace std::chrono_literals;
+    // Long enough for any thread to get going; a correct lock never waits it out.
+    constexpr auto kBound = 10s;
+    // How long the other thread is given to get in where it must not.
+    constexpr auto kKeptOut = 100ms;
+    auto scene = std::make_shared<SectionScene>();
+    rvOSInitializeCriticalSection(&scene->section);
+    ASSERT_NE(scene->section.impl, nullptr);
+    std::future<void> ownerIn = scene->ownerIn.get_future();
+    std::future<void> leftOnce = scene->leftOnce.get_future();
+    std::future<void> otherTrying = scene->otherTrying.get_future();
+    std::future<void> otherIn = scene->otherIn.get_future();
+
+    SceneThread owner{std::thread([scene] {
+        rvOSEnterCriticalSection(&scene->section);
+        rvOSEnterCriticalSection(&scene->section);
+        scene->ownerIn.set_value();
+        scene->leaveOnce.get_future().wait();
+        rvOSLeaveCriticalSection(&scene->section);
+        scene->leftOnce.set_value();
+        scene->leaveAgain.get_future().wait();
+        rvOSLeaveCriticalSection(&scene->section);
+    })};
+    ASSERT_EQ(ownerIn.wait_for(kBound), std::future_status::ready)
+        << "the owner's second enter never returned";
+    SceneThread other{std::thread([scene] {
+        scene->otherTrying.set_value();
+        rvOSEnterCriticalSection(&scene->section);
+        scene->otherIn.set_value();
+        rvOSLeaveCriticalSection(&scene->section);
+    })};
+    ASSERT_EQ(otherTrying.wait_for(kBound), std::future_status::ready);
+    EXPECT_EQ(otherIn.wait_for(kKeptOut), std::future_status::timeout)
+        << "got in while the owner had entered twice";
+    scene->leaveOnce.set_value();
+    ASSERT_EQ(leftOnce.wait_for(kBound), std::future_status::ready);
+    EXPECT_EQ(otherIn.wait_for(kKeptOut), std::future_status::timeout)
+        << "got in while the owner was still in once";
+    scene->leaveAgain.set_value();
+    ASSERT_EQ(otherIn.wait_for(kBound), std::future_status::ready)
+        << "still kept out after the owner left twice";
+    owner.thread.join();
+    other.thread.join();
+    rvOSDeleteCriticalSection(&scene->section);
+    EXPECT_EQ(scene->section.impl, nullptr);
 }

@@ -1,7 +1,7 @@
 // The parsed form of one request, made by the router for the dispatcher and
 // dropped when the request is answered.
-#ifndef KXR_API_HTTP_REQUEST_H
-#define KXR_API_HTTP_REQUEST_H
+#ifndef KXR_ANSWER_HTTP_REQUEST_H
+#define KXR_ANSWER_HTTP_REQUEST_H
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "api/xml_answer.h"
+#include "answer/xml_answer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "media/timecode_names.h"
+#include "answer/timecode_names.h"
 
 #include <cstring>
 

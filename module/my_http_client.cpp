@@ -1,17 +1,17 @@
-#include "api/my_http_client.h"
+#include "answer/my_http_client.h"
 
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "answer/text_codec.h"
 #include "api/channel_queries.h"
-#include "api/dispatch_table.h"
-#include "api/text_codec.h"
+#include "binding/engine_binding.h"
 #include "files/file_roots.h"
 #include "kxr/rvutil.h"
 #include "kxr/snipr.h"
 #include "kxr/tempex.h"
-#include "module/engine_binding.h"
+#include "module/dispatch_table.h"
 
 namespace kxr {
 

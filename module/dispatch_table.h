@@ -4,16 +4,16 @@
 // substrings and the first word found wins.
 //
 // Every builder, XML answer or page alike, has the AnswerBuilder form of
-// api/xml_answer.h: (client, bodyOut, lengthOut, request), returning 1 when it
+// answer/xml_answer.h: (client, bodyOut, lengthOut, request), returning 1 when it
 // answered. A builder that does not need the request ignores it. A null
 // builder means the word is known but not answered yet: the request then ends
 // as for a path without any command word.
-#ifndef KXR_API_DISPATCH_TABLE_H
-#define KXR_API_DISPATCH_TABLE_H
+#ifndef KXR_MODULE_DISPATCH_TABLE_H
+#define KXR_MODULE_DISPATCH_TABLE_H
 
 #include <cstddef>
 
-#include "api/xml_answer.h"
+#include "answer/xml_answer.h"
 
 namespace kxr {
 

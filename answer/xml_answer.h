@@ -1,8 +1,8 @@
 // The common form of every XML answer: a declaration "1.0" / "iso-8859-1", a
 // root named after the answer whose first child is a comment naming the
 // answer's kind, data elements carrying a "Value" attribute, printed compactly.
-#ifndef KXR_API_XML_ANSWER_H
-#define KXR_API_XML_ANSWER_H
+#ifndef KXR_ANSWER_XML_ANSWER_H
+#define KXR_ANSWER_XML_ANSWER_H
 
 #include <cstdint>
 #include <string>

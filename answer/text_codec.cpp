@@ -1,4 +1,4 @@
-#include "api/text_codec.h"
+#include "answer/text_codec.h"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The video engine, bound by ordinal when the module is loaded.
-#ifndef KXR_MODULE_ENGINE_BINDING_H
-#define KXR_MODULE_ENGINE_BINDING_H
+#ifndef KXR_BINDING_ENGINE_BINDING_H
+#define KXR_BINDING_ENGINE_BINDING_H
 
 #include "kxr/engine.h"
 

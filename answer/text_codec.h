@@ -1,8 +1,8 @@
 // Request text to Latin-1 and back: the percent escapes (plain and the
 // two-byte UTF-8 forms of Latin-1 letters) and HTML entities that clients use
 // in request paths, and the entity form of texts sent inside XML answers.
-#ifndef KXR_API_TEXT_CODEC_H
-#define KXR_API_TEXT_CODEC_H
+#ifndef KXR_ANSWER_TEXT_CODEC_H
+#define KXR_ANSWER_TEXT_CODEC_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "module/engine_binding.h"
+#include "binding/engine_binding.h"
 
 #include <atomic>
 #include <string>

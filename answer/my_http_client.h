@@ -1,10 +1,13 @@
 // The module's one API object: it answers the XML and page interfaces.
-#ifndef KXR_API_MY_HTTP_CLIENT_H
-#define KXR_API_MY_HTTP_CLIENT_H
+// Every answer builder receives it and reads its per-request fields; the
+// object is made, and its operations are defined, in module/, which alone
+// knows every answer.
+#ifndef KXR_ANSWER_MY_HTTP_CLIENT_H
+#define KXR_ANSWER_MY_HTTP_CLIENT_H
 
 #include <cstdint>
 
-#include "api/http_request.h"
+#include "answer/http_request.h"
 
 namespace kxr {
 

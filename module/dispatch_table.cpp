@@ -1,4 +1,4 @@
-#include "api/dispatch_table.h"
+#include "module/dispatch_table.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The names of the timecode types as answers show them ("TcType").
-#ifndef KXR_MEDIA_TIMECODE_NAMES_H
-#define KXR_MEDIA_TIMECODE_NAMES_H
+#ifndef KXR_ANSWER_TIMECODE_NAMES_H
+#define KXR_ANSWER_TIMECODE_NAMES_H
 
 #include <cstdint>
 
