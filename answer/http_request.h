@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "kxr/rvutil.h"
+
 namespace kxr {
 
 class CHttpRequest {
@@ -22,6 +24,12 @@ public:
     // Without its leading slash, query included.
     std::string path;
     uint8_t parsed = 0;
+
+    // Set by the router: a file answer leaves its file open here instead of
+    // reading it, and the router streams it once the module's lock is left.
+    bool streamFileAnswer = false;
+    RVHANDLE fileAnswer = RV_INVALID_HANDLE;
+    int64_t fileAnswerSize = 0;
 };
 
 // Fills request from a request text: the full text that begins with the

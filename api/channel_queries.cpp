@@ -219,6 +219,17 @@ int32_t AnswerFile(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,
         // Handled, with nothing to send.
         return 1;
     }
+    if (request->streamFileAnswer) {
+        int64_t size = 0;
+        if (rvOSGetFileSizeEx(file, &size) == 0 || size <= 0) {
+            // An empty file is not an answer: the file server gets the path.
+            rvOSCloseFile(file);
+            return 0;
+        }
+        request->fileAnswer = file;
+        request->fileAnswerSize = size;
+        return 1;
+    }
     const uint32_t size = rvOSGetFileSize(file, nullptr);
     char* block = static_cast<char*>(RVAlloc(static_cast<size_t>(size) + 2));
     uint32_t count = 0;

@@ -1,8 +1,10 @@
 #include "module/router.h"
 
 #include <cctype>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "answer/http_request.h"
 #include "binding/callback_slots.h"
@@ -123,17 +125,19 @@ const char* RouterContentType(Route route, const char* text, const char* answer,
 }
 
 size_t BuildRouterHead(char (&head)[kRouterHeadSize], Route route, const char* text,
-                       const char* answer, int32_t length) {
-    int n = std::snprintf(head, sizeof head,
-                          "HTTP/1.1 200 OK\r\nConnection: close\r\nCache-Control: "
-                          "no-cache\r\nContent-Length:%d\r\nServer: TarvikWebServer/7.0\r\n",
-                          length);
+                       const char* answer, int64_t length) {
+    int n =
+        std::snprintf(head, sizeof head,
+                      "HTTP/1.1 200 OK\r\nConnection: close\r\nCache-Control: "
+                      "no-cache\r\nContent-Length:%" PRId64 "\r\nServer: TarvikWebServer/7.0\r\n",
+                      length);
     size_t used = n > 0 ? static_cast<size_t>(n) : 0;
     if (used >= sizeof head) {
         used = sizeof head - 1;
     }
+    const int32_t seen = length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
     n = std::snprintf(head + used, sizeof head - used, "%s\r\n",
-                      RouterContentType(route, text, answer, length));
+                      RouterContentType(route, text, answer, seen));
     used += n > 0 ? static_cast<size_t>(n) : 0;
     return used < sizeof head ? used : sizeof head - 1;
 }
@@ -142,6 +146,7 @@ RoutedAnswer ProduceAnswer(const char* text) {
     RoutedAnswer out;
     out.route = SelectRoute(text, HttpCallback() != nullptr);
     CHttpRequest request;
+    request.streamFileAnswer = true;
     ModuleSectionEnter();
     try {
         HttpCallbackFn callback = HttpCallback();
@@ -165,8 +170,39 @@ RoutedAnswer ProduceAnswer(const char* text) {
         // The producer's failure ends the request with what it had stored.
     }
     ModuleSectionLeave();
+    out.file = request.fileAnswer;
+    out.fileSize = request.fileAnswerSize;
     return out;
 }
+
+namespace {
+
+// A file answer, streamed after the module's lock is left so that a big file
+// neither fills memory nor holds up every other request; its size may pass
+// 4 GiB.
+void SendFileAnswer(ConnectionRecord* record, const RoutedAnswer& routed, const char* text) {
+    constexpr size_t kPiece = 256 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[kPiece]);
+    uint32_t got = 0;
+    rvOSReadFile(routed.file, buffer.get(), kPiece, &got, nullptr);
+    char head[kRouterHeadSize];
+    const size_t headLength =
+        BuildRouterHead(head, routed.route, text, buffer.get(), routed.fileSize);
+    if (!httpd::SendAll(record, head, headLength))
+        return;
+    int64_t left = routed.fileSize;
+    while (got > 0 && left > 0) {
+        const size_t count = static_cast<int64_t>(got) < left ? got : static_cast<size_t>(left);
+        if (!httpd::SendAll(record, buffer.get(), count))
+            return;
+        left -= static_cast<int64_t>(count);
+        got = 0;
+        if (left > 0)
+            rvOSReadFile(routed.file, buffer.get(), kPiece, &got, nullptr);
+    }
+}
+
+} // namespace
 
 int32_t kxrHttpdRequest(ConnectionRecord* record) {
     if (record == nullptr) {
@@ -179,6 +215,10 @@ int32_t kxrHttpdRequest(ConnectionRecord* record) {
         return 0;
     }
     RoutedAnswer routed = ProduceAnswer(text);
+    if (routed.file != RV_INVALID_HANDLE) {
+        SendFileAnswer(record, routed, text);
+        rvOSCloseFile(routed.file);
+    }
     // A negative length other than "not handled" is no answer either.
     if (routed.length > 0 && routed.answer != nullptr) {
         char head[kRouterHeadSize];

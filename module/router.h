@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "httpd/connection_record.h"
+#include "kxr/rvutil.h"
 
 namespace kxr {
 
@@ -25,9 +26,11 @@ Route SelectRoute(const char* requestText, bool callbackRegistered);
 const char* RouterContentType(Route route, const char* requestText, const char* answer,
                               int32_t length);
 
-// Writes the whole head, blank line included, and returns its length.
+// Writes the whole head, blank line included, and returns its length. answer
+// holds the answer's first bytes (at least its first nine when it has them):
+// the content type looks at them; length is the whole answer's.
 size_t BuildRouterHead(char (&head)[kRouterHeadSize], Route route, const char* requestText,
-                       const char* answer, int32_t length);
+                       const char* answer, int64_t length);
 
 // What the producers made of one request, before anything is sent.
 struct RoutedAnswer {
@@ -35,6 +38,9 @@ struct RoutedAnswer {
     int32_t result = 0;
     int32_t length = 0;
     char* answer = nullptr;
+    // A file answer to stream instead of an answer in memory.
+    RVHANDLE file = RV_INVALID_HANDLE;
+    int64_t fileSize = 0;
 };
 
 // Runs the producer for the request text under the module-wide critical

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,6 +115,64 @@ TEST(ConnectionLimits, AClientThatStopsReadingFreesItsThread) {
         answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
     } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
     EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+}
+
+// The resident memory of a process in KiB; -1 where /proc is missing.
+int64_t ResidentKiB(plat::ProcessId process) {
+    const std::string status = kxrtest::ReadFile("/proc/" + std::to_string(process) + "/status");
+    const size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : std::stoll(status.substr(at + 6));
+}
+
+TEST(FileAnswer, ABigFileStreamsWholeWithoutMemoryOrTheLock) {
+    kxrit::HostProcess host;
+    // Sparse: 4 GiB of zeros, then a tail that names where it is.
+    const int64_t size = (int64_t{4} << 30) + 100;
+    const std::string tail(100, 't');
+    {
+        std::FILE* f = std::fopen((host.Root() / "big.bin").string().c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(fseeko(f, size - 100, SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(tail.data(), 1, tail.size(), f), tail.size());
+        std::fclose(f);
+    }
+    ASSERT_TRUE(host.Start()) << host.Failure();
+    Clients clients;
+    const plat::SocketHandle reader = clients.Open(host.Port());
+    ASSERT_NE(reader, plat::kInvalidSocket);
+    ASSERT_TRUE(Send(reader, "GET /KXRPassThrough?big.bin HTTP/1.1\r\n\r\n"));
+    std::string head;
+    char c = 0;
+    while (head.find("\r\n\r\n") == std::string::npos && plat::SocketReceive(reader, &c, 1) == 1)
+        head += c;
+    EXPECT_NE(head.find("\r\nContent-Length:" + std::to_string(size) + "\r\n"), std::string::npos)
+        << head;
+
+    // While that reader stalls, the API still answers at once, and the host
+    // holds no copy of the file.
+    const auto begin = Clock::now();
+    EXPECT_EQ(kxrit::StatusAndBody(host.Get("/KXRGetState")).first, "HTTP/1.1 200 OK");
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(2));
+    const int64_t resident = ResidentKiB(host.Process());
+    if (resident >= 0) {
+        EXPECT_LT(resident, 512 * 1024);
+    }
+
+    // Every byte arrives, the tail last.
+    int64_t received = 0;
+    std::string last;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const int64_t n = plat::SocketReceive(reader, buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        received += n;
+        last.append(buffer.data(), static_cast<size_t>(n));
+        if (last.size() > 200)
+            last.erase(0, last.size() - 200);
+    }
+    EXPECT_EQ(received, size);
+    EXPECT_EQ(last.substr(last.size() - 100), tail);
 }
 
 TEST(CleanStop, TwentyStopsUnderThreeHundredTricklingClientsEndCleanly) {

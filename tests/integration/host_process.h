@@ -29,6 +29,8 @@ public:
     bool Stop(uint32_t timeoutMs, int* exitCode);
 
     uint16_t Port() const { return port_; }
+    // The running host (its pid on POSIX).
+    kxr::platform::ProcessId Process() const { return process_; }
     // The document root is Dir()/www, the record directory Dir()/media.
     const std::filesystem::path& Root() const { return root_; }
     const std::filesystem::path& Dir() const { return dir_.Path(); }
