@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "access/containment.h"
 #include "api/my_http_client.h"
 #include "api/text_codec.h"
 #include "httpd/server_settings.h"
@@ -68,7 +69,11 @@ bool TimecodeArgument(std::string_view path, std::string& argument) {
     return false;
 }
 
+// A name the client gave: outside the roots it opens as a missing file.
 RVHANDLE OpenForReading(const std::string& name) {
+    if (!access::IsReachable(name)) {
+        return RV_INVALID_HANDLE;
+    }
     return rvOSCreateFile(name.c_str(), kGenericRead, kShareRead, nullptr, kOpenExisting, 0,
                           nullptr);
 }
