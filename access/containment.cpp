@@ -88,21 +88,32 @@ struct Root {
 };
 
 std::atomic<bool> confinement{true};
-std::mutex rootsLock;
-std::vector<Root> roots;
-// Counts the replacements, so that a resolution made meanwhile for an older
-// set is not stored over a newer one.
-uint64_t rootsGeneration = 0;
+
+struct RootTable {
+    std::mutex lock;
+    std::vector<Root> roots;
+    // Counts the replacements, so that a resolution made meanwhile for an
+    // older set is not stored over a newer one.
+    uint64_t generation = 0;
+};
+
+// Made on first use: the file roots are set while the module's own static
+// objects are still being made.
+RootTable& Table() {
+    static RootTable table;
+    return table;
+}
 
 // The resolved roots. Roots not resolved yet are tried; with fresh, every
 // root is resolved again (one that moved, or went away).
 std::vector<std::string> ResolvedRoots(bool fresh) {
+    RootTable& table = Table();
     std::vector<Root> copy;
     uint64_t seen = 0;
     {
-        std::lock_guard<std::mutex> hold(rootsLock);
-        copy = roots;
-        seen = rootsGeneration;
+        std::lock_guard<std::mutex> hold(table.lock);
+        copy = table.roots;
+        seen = table.generation;
     }
     bool changed = false;
     for (Root& root : copy) {
@@ -119,9 +130,9 @@ std::vector<std::string> ResolvedRoots(bool fresh) {
         }
     }
     if (changed) {
-        std::lock_guard<std::mutex> hold(rootsLock);
-        if (rootsGeneration == seen) {
-            roots = copy;
+        std::lock_guard<std::mutex> hold(table.lock);
+        if (table.generation == seen) {
+            table.roots = copy;
         }
     }
     std::vector<std::string> out;
@@ -154,8 +165,9 @@ bool OnARootShare(std::string_view path) {
     if (share.empty()) {
         return true;
     }
-    std::lock_guard<std::mutex> hold(rootsLock);
-    for (const Root& root : roots) {
+    RootTable& table = Table();
+    std::lock_guard<std::mutex> hold(table.lock);
+    for (const Root& root : table.roots) {
         for (const std::string& known : {root.configured, root.resolved}) {
             if (SameText(UncShare(known, rules), share, rules)) {
                 return true;
@@ -283,9 +295,10 @@ bool ConfinementOn() {
 }
 
 void SetRoots(RootKind kind, const std::vector<std::string>& paths) {
-    std::lock_guard<std::mutex> hold(rootsLock);
+    RootTable& table = Table();
+    std::lock_guard<std::mutex> hold(table.lock);
     std::vector<Root> kept;
-    for (Root& root : roots) {
+    for (Root& root : table.roots) {
         if (root.kind != kind) {
             kept.push_back(std::move(root));
         }
@@ -295,8 +308,8 @@ void SetRoots(RootKind kind, const std::vector<std::string>& paths) {
             kept.push_back(Root{kind, path, std::string()});
         }
     }
-    roots = std::move(kept);
-    ++rootsGeneration;
+    table.roots = std::move(kept);
+    ++table.generation;
 }
 
 // ---- the checks ----
