@@ -267,7 +267,8 @@ TEST_F(ContainmentChecks, LinksCountWhereTheyLead) {
         fs::create_directory_symlink(tree_.Path() / "root", tree_.Path() / "outside" / "in", error);
     if (!error)
         fs::create_directory_symlink(tree_.Path() / "root2", tree_.Path() / "root" / "two", error);
-    if (error)
+    // Some systems (Wine) report links made that lead nowhere.
+    if (error || !fs::exists(tree_.Path() / "outside" / "in" / "a.mov", error))
         GTEST_SKIP() << "no symbolic links here: " << error.message();
     const struct {
         const char* name;

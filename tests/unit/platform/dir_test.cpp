@@ -85,7 +85,8 @@ TEST_F(PlatformDir, LinksAreMarked) {
         fs::create_directory_symlink(Path("Sub.dir"), Path("link.dir"), error);
     if (!error)
         fs::create_symlink(Path("absent"), Path("dangling"), error);
-    if (error)
+    // Some systems (Wine) report links made that lead nowhere.
+    if (error || !fs::exists(Path("link.txt"), error))
         GTEST_SKIP() << "no symbolic links here: " << error.message();
     std::vector<kp::DirEntry> entries;
     ASSERT_TRUE(kp::ListDirectory(Path("*").c_str(), &entries));

@@ -40,7 +40,8 @@ TEST_F(PlatformRealPath, SpellingsOfOneFileResolveAlike) {
 
     std::error_code error;
     fs::create_directory_symlink(root_ / "a" / "b", root_ / "link", error);
-    if (error)
+    // Some systems (Wine) report links made that lead nowhere.
+    if (error || !fs::exists(root_ / "link" / "f.txt", error))
         GTEST_SKIP() << "no symbolic links here: " << error.message();
     std::string through;
     EXPECT_TRUE(kp::ResolvePath(Path("link/f.txt"), &through));
