@@ -145,7 +145,8 @@ TEST_F(Confinement, StaticFilesAndLocators) {
     // An absolute name of a file outside, after the target's slash.
     EXPECT_EQ(kxrit::StatusAndBody(Get("/" + In("outside/secret.txt"))).first, kNotFound);
     // Parent segments, plain or encoded, are refused as they always were.
-    for (const char* target : {"/../x.txt", "/%2e%2e/x.txt", "/..%5Cx.txt", "/Media/../../x.txt"})
+    for (const char* target :
+         {"/../x.txt", "/%2e%2e/x.txt", "/%2E%2E%2Fx.txt", "/..%5Cx.txt", "/Media/../../x.txt"})
         EXPECT_EQ(kxrit::StatusAndBody(Get(target)).first, "HTTP/1.1 403 Forbidden") << target;
 }
 
@@ -192,6 +193,7 @@ TEST_F(Confinement, PassThroughAndPage) {
             {In("files2/secret.txt"), kNothing},
             // The file answer takes its name undecoded: an escape is part of it.
             {"..%2Fx.txt", kNothing},
+            {"%2E%2E%2Fx.txt", kNothing},
             {"page%2Etxt", kNothing},
         };
         for (const auto& row : rows)
@@ -251,6 +253,7 @@ TEST_F(Confinement, FileInfo) {
         {In("outside/secret.txt") + "&all", "END"},
         {"\\Media\\..\\x.txt", "END"},
         {"%5CMedia%5C..%5Cx.txt", "END"},
+        {"%5CMedia%5C%2E%2E%2Fx.txt", "END"},
         {"\\Media\\..\\files2\\secret.txt", "END"},
         {"\\Media\\..", "END"},
         {In("outside") + kxr::platform::kPathSeparator + "*.txt", "END"},
