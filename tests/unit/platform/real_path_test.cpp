@@ -37,7 +37,13 @@ TEST_F(PlatformRealPath, SpellingsOfOneFileResolveAlike) {
          {Path("a/b/none.txt"), Path("a/none/../b/f.txt/x"), std::string(), std::string("a\0b", 3)})
         EXPECT_FALSE(kp::ResolvePath(missing, &none)) << missing;
     EXPECT_EQ(none, "unchanged");
+}
 
+TEST_F(PlatformRealPath, ALinkResolvesToItsTarget) {
+    fs::create_directories(root_ / "a" / "b");
+    WriteFile("a/b/f.txt", "x");
+    std::string expected;
+    ASSERT_TRUE(kp::ResolvePath(Path("a/b/f.txt"), &expected));
     std::error_code error;
     fs::create_directory_symlink(root_ / "a" / "b", root_ / "link", error);
     // Some systems (Wine) report links made that lead nowhere.
