@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "access/containment.h"
 #include "answer/my_http_client.h"
 #include "answer/text_codec.h"
 #include "answer/timecode_names.h"
@@ -68,7 +69,11 @@ bool TimecodeArgument(std::string_view path, std::string& argument) {
     return false;
 }
 
+// A name the client gave: outside the roots it opens as a missing file.
 RVHANDLE OpenForReading(const std::string& name) {
+    if (!access::IsReachable(name)) {
+        return RV_INVALID_HANDLE;
+    }
     return rvOSCreateFile(name.c_str(), kGenericRead, kShareRead, nullptr, kOpenExisting, 0,
                           nullptr);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "access/containment.h"
 #include "answer/http_request.h"
 #include "answer/text_codec.h"
 #include "answer/xml_answer.h"
@@ -276,8 +277,10 @@ std::string FileInfoAnswer(CMyHttpClient* client, std::string_view argument) {
     std::string path = RangeToFirstFrame(client, args.path);
     std::string locator = RangeToFirstFrame(client, args.locator);
     int32_t endOfList = 0;
-    if (path.empty() ||
-        (rvOSFileExists(path.c_str()) == 0 && path.find('*') == std::string::npos)) {
+    const bool wildcard = path.find('*') != std::string::npos;
+    // A file outside the roots is described as a missing one.
+    if (path.empty() || (rvOSFileExists(path.c_str()) == 0 && !wildcard) ||
+        (wildcard ? access::IsOutside(path) : !access::IsReachable(path))) {
         path = kEndOfList;
         locator = kEndOfList;
         endOfList = 1;
@@ -290,8 +293,9 @@ std::string FileInfoAnswer(CMyHttpClient* client, std::string_view argument) {
 std::string MakeDirAnswer(CMyHttpClient* client, std::string_view argument) {
     const std::string locator(CText(argument));
     std::string path;
-    // A path that does not fit is not made; the answer looks the same.
-    if (MakeDirPath(argument, &path)) {
+    // A path that does not fit, or leads outside the roots, is not made; the
+    // answer looks the same.
+    if (MakeDirPath(argument, &path) && access::IsCreatable(path)) {
         rvOSMakeDir(path.c_str(), kMakeDirMode);
     }
     XmlAnswer answer("FileDir", "FileInfo");

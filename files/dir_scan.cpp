@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "access/containment.h"
 #include "answer/text_codec.h"
 #include "kxr/pacer.h"
 #include "kxr/reelio.h"
@@ -373,8 +374,14 @@ int32_t ScanDirectory(CMyHttpClient* client, DirCache* cache, const char* realDi
     cache->realPath = NewEntryText(real.c_str());
 
     const Parts parts = SplitPath(real.c_str());
+    char searched[RV_MAX_PATH] = {};
+    rvOSMakePath(searched, parts.drive, parts.dir, nullptr, nullptr);
     char pattern[RV_MAX_PATH] = {};
     rvOSMakePath(pattern, parts.drive, parts.dir, "*", "*");
+    // A directory outside the roots is one that cannot be searched.
+    if (!access::IsReachable(searched[0] != '\0' ? searched : ".")) {
+        return 0;
+    }
     RVFindData found{};
     RVHANDLE search = rvOSFindFirstFile(pattern, &found);
     if (search == RV_INVALID_HANDLE) {
@@ -397,7 +404,9 @@ int32_t ScanDirectory(CMyHttpClient* client, DirCache* cache, const char* realDi
 
     Grouper grouper(client, &cache->entries);
     for (; more; more = rvOSFindNextFile(search, &found) != 0) {
-        if (found.name[0] == '.') {
+        // Hidden names, and links that lead out of the roots.
+        if (found.name[0] == '.' || ((found.attributes & RV_FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                                     !access::IsReachable(std::string(searched) + found.name))) {
             continue;
         }
         if ((found.attributes & RV_FILE_ATTRIBUTE_DIRECTORY) == 0) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "access/containment.h"
 #include "answer/text_codec.h"
 #include "files/file_roots.h"
 #include "files/media_description.h"
@@ -46,6 +47,10 @@ constexpr TypeFlag kTypeFlags[] = {
     {"IsContainer", RL_CONTAINER},
 };
 
+// The path that is read. Decoding it once more lets a name that a client
+// made, such as "%2e%2e%2fx", lead somewhere else than it names; when that
+// is outside the roots nothing is read from it. (The callers have vetted the
+// path itself.)
 std::string DecodedPath(const std::string& path) {
     std::string decoded = DecodeRequestText(path);
     const size_t zero = decoded.find('\0');
@@ -54,6 +59,9 @@ std::string DecodedPath(const std::string& path) {
     }
     if (decoded.size() > kDecodedPathMax) {
         decoded.resize(kDecodedPathMax);
+    }
+    if (decoded != path && access::IsOutside(decoded)) {
+        decoded.clear();
     }
     return decoded;
 }

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "access/containment.h"
 #include "platform/kxr_path.h"
 
 namespace kxr {
@@ -71,18 +74,21 @@ void AddRoot(const char* name, size_t nameRoom, const char* path, size_t pathRoo
     }
 }
 
-// The engine's record directory, offered as its drive's root.
-void AddRecordDrive() {
+// The engine's record directory, offered as its drive's root. Returns the
+// directory itself; empty when none is configured.
+std::string AddRecordDrive() {
     char value[kRootValueSize] = {};
     uint32_t size = kRootValueSize - 1;
     if (rvCFGValueString(RV_CFG_ROOT, kRecordKey, "Dir", value, &size, 0) != 0) {
-        return;
+        return std::string();
     }
+    const std::string directory = value;
     if (value[0] != '\0' && value[1] == ':') {
         value[2] = kPathSeparator;
         value[3] = '\0';
     }
     AddRoot(kRecordDriveName, kRecordDriveNameSize, value, std::strlen(value) + kEntryTextSlack);
+    return directory;
 }
 
 void AddConfiguredRoot(const char* entryName) {
@@ -172,7 +178,7 @@ int32_t LoadFileRoots(CMyHttpClient* /*client*/) {
     dirCache.cursor = nullptr;
     dirCache.lastUseMs = 0;
 
-    AddRecordDrive();
+    const std::string recordDirectory = AddRecordDrive();
 
     char entry[RV_MAX_PATH] = {};
     char previous[RV_MAX_PATH] = {};
@@ -183,6 +189,17 @@ int32_t LoadFileRoots(CMyHttpClient* /*client*/) {
             AddConfiguredRoot(entry);
         }
     }
+
+    // Clients reach the record directory, not the whole drive that
+    // "\RecordDrive" offers on Windows, and every configured root.
+    std::vector<std::string> reachable{recordDirectory};
+    for (RVListNode* node = rv_ListHead(&rootList); node != nullptr; node = rv_ListNext(node)) {
+        const auto* root = static_cast<const FileRoot*>(node->item);
+        if (std::strcmp(root->name, kRecordDriveName) != 0) {
+            reachable.emplace_back(root->path);
+        }
+    }
+    access::SetRoots(access::RootKind::Browse, reachable);
     return 1;
 }
 
@@ -196,6 +213,7 @@ int32_t FreeFileRoots(CMyHttpClient* client) {
         FreeRoot(static_cast<FileRoot*>(node->item));
     }
     rv_ListClose(&rootList);
+    access::SetRoots(access::RootKind::Browse, {});
     rootsLoaded = false;
     return 1;
 }

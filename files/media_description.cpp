@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "access/containment.h"
 #include "answer/timecode_names.h"
 #include "files/file_info.h"
 #include "kxr/rvutil.h"
@@ -248,13 +249,15 @@ std::string SoundBase(const char* decodedPath) {
 }
 
 // A companion sound file is looked for in the sound directory under the
-// media file's own name with the extension ".wav".
+// media file's own name with the extension ".wav". The sound directory lies
+// beside the media file's directory, so it may be outside the roots, where
+// it counts as missing.
 void AppendCompanionSound(TiXmlElement* parent, const std::string& soundDir,
                           const char* decodedPath) {
     char name[RV_MAX_FNAME] = {};
     rvOSSplitPath(decodedPath, nullptr, nullptr, name, nullptr);
     const std::string companion = soundDir + name + ".wav";
-    if (rvOSFileExists(companion.c_str()) == 0) {
+    if (rvOSFileExists(companion.c_str()) == 0 || !access::IsReachable(companion)) {
         return;
     }
     RLHANDLE handle = rlOpen(companion.c_str(), RV_GENERIC_READ, 1, nullptr, 3, 128, nullptr);
@@ -275,7 +278,7 @@ void AppendSoundDirectory(TiXmlElement* parent, const char* decodedPath, const R
     const std::string base = SoundBase(decodedPath);
     for (const char* name : {"Ton", "ton", "TON"}) {
         const std::string soundDir = base + name + platform::kPathSeparator;
-        if (rvOSFileExists(soundDir.c_str()) != 0) {
+        if (rvOSFileExists(soundDir.c_str()) != 0 && access::IsReachable(soundDir)) {
             AppendCompanionSound(parent, soundDir, decodedPath);
             return;
         }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "access/containment.h"
 #include "httpd/html_text.h"
 #include "httpd/listener.h"
 #include "httpd/response_head.h"
@@ -50,7 +51,7 @@ DirectoryList* OpenDirectory(const char* path) {
     } else if (dir.back() == ':') {
         dir += '.';
     }
-    if (!platform::PathIsDirectory(dir.c_str()))
+    if (!platform::PathIsDirectory(dir.c_str()) || !access::IsReachable(dir))
         return nullptr;
     std::string pattern = dir;
     if (!IsSeparator(pattern.back()))
@@ -61,8 +62,12 @@ DirectoryList* OpenDirectory(const char* path) {
         return nullptr;
     auto list = std::make_unique<DirectoryList>();
     list->names.reserve(entries.size());
-    for (auto& entry : entries)
-        list->names.push_back(std::move(entry.name));
+    for (auto& entry : entries) {
+        // A link that leads out of the roots is not there for a client.
+        if ((entry.status.attributes & platform::kAttrReparsePoint) == 0 ||
+            access::IsReachable(pattern.substr(0, pattern.size() - 1) + entry.name))
+            list->names.push_back(std::move(entry.name));
+    }
     return list.release();
 }
 

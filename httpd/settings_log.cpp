@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "access/containment.h"
 #include "httpd/file_conditions.h"
 #include "kxr/rvutil.h"
 #include "platform/kxr_file.h"
@@ -112,6 +113,7 @@ bool ApplyRoot(const char* value) {
         std::memcpy(ownedRoot, root, kept + 1);
         settings.documentRoot = ownedRoot;
     }
+    access::SetRoots(access::RootKind::Document, {settings.documentRoot});
     return true;
 }
 
@@ -150,6 +152,7 @@ void SetServerDefaults() {
     settings.interface = nullptr;
     settings.logFileName = kDefaultLogFileName;
     settings.documentRoot = kDefaultDocumentRoot;
+    access::SetRoots(access::RootKind::Document, {settings.documentRoot});
     settings.logEnabled = 0;
     settings.noDirList = 0;
     settings.defaultDocument = kDefaultDocument;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "access/containment.h"
 #include "httpd/dir_listing.h"
 #include "httpd/file_conditions.h"
 #include "httpd/listener.h"
@@ -101,11 +102,12 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
         AppendWhole(path, capacity, "l");
 
     // Relative to the current directory when the path is found there, else
-    // below the document root. A path too long for the buffer is not found.
+    // below the document root. A path too long for the buffer is not found;
+    // neither is one that leads outside the roots.
     char* full = work->fullPath;
     full[0] = '\0';
     bool fits;
-    if (rvOSFileExists(path) != 0) {
+    if (rvOSFileExists(path) != 0 && access::IsReachable(path)) {
         fits = std::strlen(path) < kFullPathSize;
         if (fits)
             std::memcpy(full, path, std::strlen(path) + 1);
@@ -115,7 +117,7 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
         fits = n >= 0 && static_cast<size_t>(n) < kFullPathSize;
     }
     platform::FileStatus status;
-    if (!fits || !platform::QueryFileStatus(full, &status)) {
+    if (!fits || !access::IsReachable(full) || !platform::QueryFileStatus(full, &status)) {
         AnswerError(record, headOnly, 404, buffer);
         return;
     }
@@ -149,7 +151,7 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
         }
         std::snprintf(text, kHeaderTextSize, "%s", path);
         // The default document, looked up as the request names it.
-        if (AppendWhole(text, kHeaderTextSize, s.defaultDocument))
+        if (AppendWhole(text, kHeaderTextSize, s.defaultDocument) && access::IsReachable(text))
             file.handle = platform::FileOpen(text, platform::kFileRead,
                                              platform::FileDisposition::OpenExisting);
         if (file.handle != platform::kInvalidFile) {

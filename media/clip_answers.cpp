@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "access/containment.h"
 #include "answer/http_request.h"
 #include "answer/my_http_client.h"
 #include "answer/text_codec.h"
@@ -306,6 +307,9 @@ int32_t HandleGetPiconRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
     InitMediaCmd(&record);
     record.cmd = kCmdGetValue;
     record.cmdAlt = kValuePicon;
+    // The names the client gave; the engine's own names replace them.
+    std::string clientClip;
+    std::string clientFile;
     if (Engine().getMode(channel) == kVtrMode) {
         // A tape has no clips: the picture at a frame.
         record.flags = MCF_CMDALT | MCF_POSITION_ABS;
@@ -318,7 +322,13 @@ int32_t HandleGetPiconRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
         } else {
             record.flags = kClipValueFlags;
             PlacePiconName(client, &record, name);
-            if (record.text[0] == '\0' && record.text[kFileNameIndex] == '\0') {
+            // A file outside the roots is not handed to the engine at all.
+            if (access::IsOutside(RecordText(record, kFileNameIndex))) {
+                record.text[kFileNameIndex] = '\0';
+            }
+            clientClip = RecordText(record, 0);
+            clientFile = RecordText(record, kFileNameIndex);
+            if (clientClip.empty() && clientFile.empty()) {
                 return 0;
             }
         }
@@ -330,7 +340,9 @@ int32_t HandleGetPiconRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
     if (path.empty()) {
         path = RecordText(record, kFileNameIndex);
     }
-    if (path.empty()) {
+    // A name the engine left as the client gave it is still the client's.
+    if (path.empty() ||
+        ((path == clientClip || path == clientFile) && !access::IsReachable(path))) {
         return 0;
     }
     return ReadWholeFile(path, bodyOut, lengthOut);

@@ -5,6 +5,7 @@
 
 #include <tinyxml.h>
 
+#include "access/containment.h"
 #include "answer/http_request.h"
 #include "answer/my_http_client.h"
 #include "answer/xml_answer.h"
@@ -122,6 +123,43 @@ void TranslateOutbound(CMyHttpClient* client, MediaCmd* record) {
     }
 }
 
+// Where the text field carries a path rather than a clip name: the values
+// that take one there, and a picon asked for by a name longer than a clip's.
+bool TextIsPath(const MediaCmd& record, size_t textLength) {
+    return record.cmdAlt == 1100001 || record.cmdAlt == 1100002 || record.cmdAlt == 1004 ||
+           (record.cmdAlt == kValuePicon && textLength > kMediaCmdClipNameLength);
+}
+
+// True when a file the client names in the record lies outside the roots:
+// the file-name field, which commands such as Transfer read as it stands,
+// and the text field where it holds a path. A value that works on the
+// current clip uses neither.
+bool NamesFileOutside(MediaCmd* record) {
+    const bool value = IsValueCommand(record->cmd);
+    if (value && (record->flags & MCF_USINGCURRENT) != 0) {
+        return false;
+    }
+    const std::string text(record->text, strnlen(record->text, FieldRoom(PathField::kText)));
+    if (value && TextIsPath(*record, text.size()) && !text.empty() && !access::IsCreatable(text)) {
+        return true;
+    }
+    const char* field = FieldText(record, PathField::kFileName);
+    const std::string file(field, strnlen(field, FieldRoom(PathField::kFileName)));
+    return !file.empty() && !access::IsCreatable(file);
+}
+
+// The engine never sees a file outside the roots: the record comes back as
+// the engine leaves it for a name it cannot find.
+void SendUnlessOutside(MediaCmd* record) {
+    if (NamesFileOutside(record)) {
+        record->position = -1;
+        record->start = -1;
+        record->end = -1;
+        return;
+    }
+    SendMediaCmd(record->channel, record);
+}
+
 void CopyCut(char* out, size_t room, const char* text) {
     size_t length = std::strlen(text);
     if (length >= room) {
@@ -132,8 +170,10 @@ void CopyCut(char* out, size_t room, const char* text) {
 }
 
 // The engine wrote its event log where it likes; a copy in the document root
-// can be fetched as a static file.
-void PublishEventLog(CMyHttpClient* client, MediaCmd* record) {
+// can be fetched as a static file. A text the engine left as the client sent
+// it (askedText) names no log of the engine's, and is copied only from
+// within the roots.
+void PublishEventLog(CMyHttpClient* client, MediaCmd* record, const std::string& askedText) {
     char source[kPathRoom];
     char target[kPathRoom];
     CopyCut(source, sizeof(source), record->text);
@@ -146,7 +186,9 @@ void PublishEventLog(CMyHttpClient* client, MediaCmd* record) {
     }
     targetText += kEventLogName;
     CopyCut(target, sizeof(target), targetText.c_str());
-    rvOSCopyFile(source, target, 0);
+    if (askedText.substr(0, sizeof(source) - 1) != source || access::IsReachable(source)) {
+        rvOSCopyFile(source, target, 0);
+    }
     CopyCut(record->text, kPathRoom, kEventLogName);
     if ((record->flags & MCF_USINGCURRENT) == 0) {
         ToLocator(client, record, PathField::kText);
@@ -222,14 +264,16 @@ int32_t HandleMediaCmdRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
             }
         }
         if (record->cmd != kCmdGetState) {
-            SendMediaCmd(record->channel, record);
+            const std::string askedText(record->text,
+                                        strnlen(record->text, FieldRoom(PathField::kText)));
+            SendUnlessOutside(record);
             record->channel = channel;
             if (valueCommand) {
                 if (!usingCurrent) {
                     TranslateOutbound(client, record);
                 }
                 if (record->cmdAlt == kValueEventLog) {
-                    PublishEventLog(client, record);
+                    PublishEventLog(client, record, askedText);
                 }
             }
         } else {
@@ -258,7 +302,12 @@ int32_t HandleMediaPreviewRequest(CMyHttpClient* client, char** bodyOut, int32_t
     InitMediaCmd(record);
     record->size = static_cast<uint32_t>(kPreviewRecordSize);
     MediaCmdFromQuery(client, record, request);
-    SendMediaCmd(record->channel, record);
+    if (NamesFileOutside(record)) {
+        // Nothing written: the answer is empty, as without a picture.
+        record->size = kMediaCmdTextOffset;
+    } else {
+        SendMediaCmd(record->channel, record);
+    }
 
     // The engine leaves size at 76 + the bytes it wrote; never trust it past
     // the block.

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "access/access_log.h"
+#include "access/containment.h"
 #include "httpd/connection.h"
 #include "httpd/connection_pool.h"
 #include "httpd/listener.h"
@@ -126,6 +127,14 @@ uint32_t ReadConfiguredPort() {
     return port;
 }
 
+bool ReadConfinement() {
+    uint32_t value = 1;
+    if (rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, "Confine", &value, 0) != 0) {
+        value = 1;
+    }
+    return value != 0;
+}
+
 void ReadRootCandidate(char (&candidate)[kRootCandidateSize]) {
     CopyText(candidate, kDefaultRoot);
     if (!rvOSFileExists(candidate) && rvOSFileExists(kFallbackRoot)) {
@@ -175,6 +184,10 @@ int32_t kxrStart() {
         httpd::ResetServerSettings();
         const uint32_t port = ReadConfiguredPort();
         ReadRootCandidate(rootCandidate);
+        access::SetConfinement(ReadConfinement());
+        if (!access::ConfinementOn()) {
+            Warn("Confine = 0: clients may read any file this process can read");
+        }
 
         char portText[16];
         std::snprintf(portText, sizeof portText, "%i", static_cast<int32_t>(port));

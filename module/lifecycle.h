@@ -33,6 +33,9 @@ int32_t kxrHttpdCallback(HttpCallbackFn callback);
 // is then stored. The root: "HTTPPath", else "Path" of the HttpDirs key,
 // else the first of the two built-in roots that exists.
 uint32_t ReadConfiguredPort();
+// "Confine": whether client-named files stay within the roots; on unless the
+// value is 0. It is not written back.
+bool ReadConfinement();
 void ReadRootCandidate(char (&candidate)[kRootCandidateSize]);
 
 // A warning to the host's error log.

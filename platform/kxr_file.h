@@ -16,6 +16,9 @@ inline constexpr uint32_t kAttrReadOnly = 0x1;
 inline constexpr uint32_t kAttrHidden = 0x2;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
+// Set by ListDirectory on an entry that is a link (a symbolic link, a
+// junction); the rest of its status describes what the link points to.
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
 
 enum class FileKind { Missing, Regular, Directory, Other };
 

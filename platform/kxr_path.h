@@ -22,6 +22,11 @@ inline constexpr bool IsPathSeparator(char c) {
 // The path as the operating system wants it: on POSIX every "\\" becomes "/".
 std::string NativePath(std::string_view path);
 
+// True for the reserved device names ("NUL", "COM1.txt", "con ", ...), which
+// Windows resolves to a device in every directory. The same answer on every
+// platform, so that Windows names can be judged anywhere.
+bool IsReservedDeviceName(std::string_view name);
+
 } // namespace kxr::platform
 
 #endif

@@ -126,6 +126,8 @@ RVUTIL_EXPORT int32_t rvCFGHasSubKey(int32_t root, const char* path);
 #define RV_FILE_ATTRIBUTE_HIDDEN 0x2u
 #define RV_FILE_ATTRIBUTE_DIRECTORY 0x10u
 #define RV_FILE_ATTRIBUTE_ARCHIVE 0x20u
+/* A search entry that is a link; its other fields describe the target. */
+#define RV_FILE_ATTRIBUTE_REPARSE_POINT 0x400u
 
 #define RV_GENERIC_READ 0x80000000u
 #define RV_GENERIC_WRITE 0x40000000u

@@ -113,6 +113,19 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
 
 } // namespace posix
 
+namespace {
+
+// The listing's own type when the file system gives one, else a look at the
+// entry itself.
+bool IsLink(const dirent& entry, const std::string& path) {
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_LNK;
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+} // namespace
+
 bool ListDirectory(const char* pattern, std::vector<DirEntry>* out) {
     if (out == nullptr)
         return false;
@@ -140,6 +153,8 @@ bool ListDirectory(const char* pattern, std::vector<DirEntry>* out) {
         // A dangling link still shows up, as something that is no file.
         if (!posix::StatusOfEntry(directory + entry.name, name, &entry.status))
             entry.status.kind = FileKind::Other;
+        if (IsLink(*d, directory + entry.name))
+            entry.status.attributes |= kAttrReparsePoint;
         out->push_back(std::move(entry));
     }
     SortListing(out);

@@ -4,9 +4,6 @@
 #include "platform/kxr_path.h"
 #include "platform/win32/file_status.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace kxr::platform {
 
 namespace win32 {
@@ -29,7 +26,7 @@ void Fill(DWORD attributes, const FILETIME& creation, const FILETIME& access, co
     out->lastWriteTime = FileTimeValue(write);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         out->kind = FileKind::Directory;
-    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0 || IsDeviceName(name)) {
+    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0 || IsReservedDeviceName(name)) {
         out->kind = FileKind::Other;
     } else {
         out->kind = FileKind::Regular;
@@ -57,23 +54,6 @@ bool StatusOfTarget(const std::string& path, std::string_view name, FileStatus* 
 
 } // namespace
 
-bool IsDeviceName(std::string_view name) {
-    if (name == "CONIN$" || name == "CONOUT$")
-        return true;
-    // The device is meant whatever extension follows the name.
-    name = name.substr(0, name.find('.'));
-    while (!name.empty() && name.back() == ' ')
-        name.remove_suffix(1);
-    std::string upper(name);
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL")
-        return true;
-    return upper.size() == 4 &&
-           (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-           upper[3] >= '1' && upper[3] <= '9';
-}
-
 bool NamesDevice(std::string_view path) {
     if (path.size() >= 4 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]) &&
         (path[2] == '.' || path[2] == '?') && IsPathSeparator(path[3])) {
@@ -89,7 +69,7 @@ bool NamesDevice(std::string_view path) {
             head.size() == 4 && head.compare(0, 3, "UNC") == 0 && IsPathSeparator(head[3]);
         return !drive && !unc;
     }
-    return IsDeviceName(LastComponent(path));
+    return IsReservedDeviceName(LastComponent(path));
 }
 
 bool StatusOfPath(const std::string& path, FileStatus* out) {
@@ -113,6 +93,7 @@ void StatusOfFound(const std::string& dir, const WIN32_FIND_DATAA& found, FileSt
             *out = FileStatus{};
             out->kind = FileKind::Other;
         }
+        out->attributes |= kAttrReparsePoint;
         return;
     }
     Fill(found.dwFileAttributes, found.ftCreationTime, found.ftLastAccessTime,

@@ -17,9 +17,6 @@ bool StatusOfPath(const std::string& path, FileStatus* out);
 // (which ends in a separator, or is empty for the current directory).
 void StatusOfFound(const std::string& dir, const WIN32_FIND_DATAA& found, FileStatus* out);
 
-// True for the reserved device names ("NUL", "COM1.txt", ...), which
-// Windows resolves to a device in every directory.
-bool IsDeviceName(std::string_view name);
 // True for a path that reaches a device or a pipe rather than a file: a
 // reserved name in any folder, or the device namespace ("\\.\pipe\x",
 // "\\.\COM1", "\\?\GLOBALROOT\...").

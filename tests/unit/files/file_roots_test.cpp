@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "access/containment.h"
 #include "files/dir_scan.h"
 #include "files/file_roots.h"
 #include "temp_tree.h"
@@ -228,6 +229,8 @@ protected:
     void SetUp() override {
         TempTree::SetUp();
         rv_ListInit(&cache_.entries);
+        // The scanned directory is a root, as every directory a client lists.
+        kxr::access::SetRoots(kxr::access::RootKind::Browse, {dir_.string()});
     }
     void TearDown() override {
         kxr::ClearDirCache(nullptr, &cache_);

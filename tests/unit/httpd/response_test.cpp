@@ -101,6 +101,10 @@ protected:
         // Names are escaped; "&" and blanks are legal file-name characters everywhere.
         kxrtest::WriteFile(tree.Path() / "docs" / "A&b c.txt", "a");
         kxrtest::WriteFile(tree.Path() / "docs" / "sub" / "c.txt", "c");
+        // Listed directories lie in the document root.
+        rootArg = tree.Path().string();
+        const char* argv[] = {"-r", rootArg.c_str()};
+        ParseServerOptions(2, argv);
         previous = fs::current_path();
         fs::current_path(tree.Path());
     }
@@ -116,6 +120,7 @@ protected:
         return test::WithoutDate(rp.Sent());
     }
     kxrtest::TempDir tree{"httpd"};
+    std::string rootArg;
     fs::path previous;
 };
 

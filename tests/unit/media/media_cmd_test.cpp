@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "access/containment.h"
 #include "capturing_engine.h"
 #include "files/file_roots.h"
 #include "httpd/server_settings.h"
@@ -267,8 +268,15 @@ protected:
         savedRoot_ = kxr::httpd::GetServerSettings().documentRoot;
         docRoot_ = (base_ / "www").string() + kxr::platform::kPathSeparator;
         kxr::httpd::GetServerSettings().documentRoot = docRoot_.c_str();
+        // As in the host: the document root is a root and the working directory.
+        kxr::access::SetRoots(kxr::access::RootKind::Document, {docRoot_});
+        previousDir_ = fs::current_path();
+        fs::current_path(base_ / "www");
     }
     void TearDown() override {
+        fs::current_path(previousDir_);
+        kxr::access::SetRoots(kxr::access::RootKind::Document, {});
+        kxr::access::SetConfinement(true);
         kxr::httpd::GetServerSettings().documentRoot = savedRoot_;
         kxr::FreeFileRoots(&client_);
         std::error_code ec;
@@ -276,6 +284,7 @@ protected:
     }
 
     fs::path base_;
+    fs::path previousDir_;
     std::string local_;
     std::string docRoot_;
     const char* savedRoot_ = nullptr;
@@ -291,7 +300,6 @@ TEST_F(MediaCmdFiles, TranslatesPathsByValueCode) {
         {"ValueSupported&cmdalt=1004&string=\\Media\\a.mov", false, true, true},
         {"GetValue&cmdalt=166&string=\\Media\\a.mov&AllIDs", false, false, true},
         {"GetValue&cmdalt=166&string=\\Media\\a.mov", false, false, false},
-        {"Transfer&cmdalt=170&filename=\\Media\\a.mov", true, false, false},
     };
     const std::string written = local_ + "b.mov";
     for (const auto& [query, fileField, in, out] : rows) {
@@ -329,6 +337,79 @@ TEST_F(MediaCmdFiles, EventLogIsCopiedToTheDocumentRoot) {
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "time,event\n1,start\n");
         copy.close(); // Windows cannot remove an open file
         fs::remove(base_ / "www" / "eventlog.csv");
+    }
+}
+
+// A file that the client names outside the roots never reaches the engine;
+// the record comes back as for a name the engine cannot find. Without
+// confinement every name goes through.
+TEST_F(MediaCmdFiles, NamesOutsideTheRootsNeverReachTheEngine) {
+    fs::create_directories(base_ / "outside");
+    std::ofstream(base_ / "outside" / "x.mov") << "x";
+    std::ofstream(base_ / "media" / "a.mov") << "a";
+    const std::string outside = (base_ / "outside" / "x.mov").string();
+    const auto commandsSent = [this] {
+        return std::count_if(engine_.sent.begin(), engine_.sent.end(), [](const auto& s) {
+            return s.record.cmd != kCmdGetValue || s.record.cmdAlt != kValueTcType;
+        });
+    };
+    const std::pair<std::string, bool> rows[] = {
+        {"Transfer&filename=" + local_ + "a.mov", true},
+        {"Transfer&filename=" + outside, false},
+        // Relative to the working directory, the document root.
+        {"Transfer&filename=..\\outside\\x.mov", false},
+        {"Transfer&filename=a.mov", true},
+        {"GetValue&cmdalt=1000000&filename=\\Media\\a.mov", true},
+        {"GetValue&cmdalt=1000000&filename=\\Media\\..\\outside\\x.mov", false},
+        // A name that does not exist yet climbs out just the same.
+        {"GetValue&cmdalt=1000000&filename=\\Media\\new\\..\\..\\outside\\y.mov", false},
+        {"GetValue&cmdalt=1000000&filename=\\Media\\new.mov", true},
+        // A picon name longer than a clip name is a path.
+        {"GetValue&cmdalt=1000000&string=" + outside, false},
+        {"ValueSupported&cmdalt=1004&string=\\Media\\..\\outside", false},
+        // A value on the current clip uses no name.
+        {"GetValue&cmdalt=1000000&string=" + outside + "&UsingCurrent", true},
+    };
+    for (const auto& [query, sent] : rows) {
+        engine_.sent.clear();
+        const std::string answer = Run(query);
+        EXPECT_EQ(commandsSent(), sent ? 1 : 0) << query;
+        if (!sent) {
+            EXPECT_EQ(Attr(answer, "Position") + Attr(answer, "Start") + Attr(answer, "End"),
+                      "-1-1-1")
+                << query;
+        }
+    }
+
+    engine_.sent.clear();
+    EXPECT_EQ(MediaTest::Run(kxr::HandleMediaPreviewRequest, "GetState&filename=" + outside), "");
+    EXPECT_EQ(engine_.sent.size(), 0u);
+
+    kxr::access::SetConfinement(false);
+    engine_.sent.clear();
+    Run("Transfer&filename=" + outside);
+    EXPECT_EQ(commandsSent(), 1);
+}
+
+// The event log is copied from where the engine names it; a text that the
+// engine left as the client sent it is copied only from within the roots.
+TEST_F(MediaCmdFiles, EventLogCopiesNoFileTheClientNamedOutside) {
+    fs::create_directories(base_ / "outside");
+    std::ofstream(base_ / "outside" / "secret.txt") << "secret";
+    std::ofstream(base_ / "media" / "shared.txt") << "shared";
+    const fs::path copy = base_ / "www" / "eventlog.csv";
+    const std::pair<fs::path, const char*> rows[] = {
+        {base_ / "outside" / "secret.txt", nullptr},
+        {base_ / "media" / "shared.txt", "shared"},
+    };
+    for (const auto& [named, copied] : rows) {
+        fs::remove(copy);
+        Run("GetValue&cmdalt=10100&string=" + named.string());
+        std::ifstream in(copy);
+        EXPECT_EQ(in.is_open(), copied != nullptr) << named;
+        if (copied != nullptr) {
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), copied);
+        }
     }
 }
 

@@ -74,3 +74,29 @@ TEST_F(PlatformDir, BackslashPatternsRelativeAndUnreadableSearches) {
     EXPECT_TRUE(entries.empty());
     EXPECT_FALSE(kp::ListDirectory((Path("Sub.dir") + "/").c_str(), &entries));
 }
+
+// A link is listed with the reparse-point bit and the status of its target;
+// a dangling one as something that is no file. Skipped where links cannot
+// be made.
+TEST_F(PlatformDir, LinksAreMarked) {
+    std::error_code error;
+    fs::create_symlink(Path("beta.txt"), Path("link.txt"), error);
+    if (!error)
+        fs::create_directory_symlink(Path("Sub.dir"), Path("link.dir"), error);
+    if (!error)
+        fs::create_symlink(Path("absent"), Path("dangling"), error);
+    // Some systems (Wine) report links made that lead nowhere.
+    if (error || !fs::exists(Path("link.txt"), error))
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
+    std::vector<kp::DirEntry> entries;
+    ASSERT_TRUE(kp::ListDirectory(Path("*").c_str(), &entries));
+    std::string marked;
+    for (const auto& entry : entries) {
+        if ((entry.status.attributes & kp::kAttrReparsePoint) == 0)
+            continue;
+        marked += entry.name + (entry.status.kind == kp::FileKind::Regular     ? "=file "
+                                : entry.status.kind == kp::FileKind::Directory ? "=dir "
+                                                                               : "=other ");
+    }
+    EXPECT_EQ(marked, "dangling=other link.dir=dir link.txt=file ");
+}

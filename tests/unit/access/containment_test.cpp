@@ -1,0 +1,306 @@
+// Containment: the pure rules on both platforms' path forms, then the checks
+// against a real tree with roots, a sibling that shares a root's prefix,
+// links out of a root and into one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "access/containment.h"
+#include "tests/support/net_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kxr::access::PathRules;
+
+constexpr PathRules kPosix = PathRules::Posix;
+constexpr PathRules kWindows = PathRules::Windows;
+
+const char* RulesName(PathRules rules) {
+    return rules == kPosix ? "posix" : "windows";
+}
+
+TEST(ContainmentRules, PathWithinComparesWholeComponents) {
+    const struct {
+        PathRules rules;
+        const char* path;
+        const char* root;
+        bool within;
+    } rows[] = {
+        {kPosix, "/srv/media", "/srv/media", true},
+        {kPosix, "/srv/media/clips/a.mov", "/srv/media", true},
+        {kPosix, "/srv/media/a.mov", "/srv/media/", true},
+        // A sibling that merely begins with the root's name.
+        {kPosix, "/srv/media2/a.mov", "/srv/media", false},
+        {kPosix, "/srv/media2", "/srv/media", false},
+        {kPosix, "/srv", "/srv/media", false},
+        {kPosix, "/srv/Media/a.mov", "/srv/media", false},
+        // In a resolved POSIX path a backslash is part of a name.
+        {kPosix, "/srv/media\\a.mov", "/srv/media", false},
+        {kPosix, "/etc/passwd", "/", true},
+        {kPosix, "/etc/passwd", "", false},
+        {kPosix, "", "/srv", false},
+        {kWindows, "C:\\Media\\a.mov", "C:\\Media", true},
+        {kWindows, "c:\\MEDIA\\A.MOV", "C:\\Media\\", true},
+        {kWindows, "C:/Media/a.mov", "C:\\Media", true},
+        {kWindows, "C:\\Media2\\a.mov", "C:\\Media", false},
+        {kWindows, "C:\\Media", "C:\\Media\\clips", false},
+        {kWindows, "C:\\Windows\\win.ini", "C:\\", true},
+        {kWindows, "D:\\Media\\a.mov", "C:\\Media", false},
+        {kWindows, "\\\\server\\share\\m\\a.mov", "\\\\server\\share\\m", true},
+        {kWindows, "\\\\SERVER\\Share\\m", "\\\\server\\share\\m", true},
+        {kWindows, "\\\\server\\share2\\a.mov", "\\\\server\\share", false},
+        {kWindows, "\\\\server\\share\\a.mov", "C:\\", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(kxr::access::PathWithin(row.path, row.root, row.rules), row.within)
+            << RulesName(row.rules) << " " << row.path << " in " << row.root;
+    }
+}
+
+TEST(ContainmentRules, NamesThatAreNotEvenOpened) {
+    const char* refused[] = {
+        "\\\\?\\C:\\Windows\\win.ini",
+        "//?/C:/Windows/win.ini",
+        "\\\\?\\UNC\\server\\share",
+        "\\\\.\\C:",
+        "\\\\.\\PhysicalDrive0",
+        "\\??\\C:\\Windows",
+        "C:\\media\\a.mov::$DATA",
+        "C:\\media\\a.mov:hidden",
+        "a.mov:Zone.Identifier",
+        "C:\\media\\CON",
+        "C:\\media\\nul.txt",
+        "COM1",
+        "clips\\LPT9.mov\\x",
+        "C:\\media\\con .txt",
+        "AUX",
+        "CONIN$",
+    };
+    for (const char* name : refused) {
+        EXPECT_FALSE(kxr::access::NameIsOpenable(name, kWindows)) << name;
+        // POSIX opens them all: they are plain names there.
+        EXPECT_TRUE(kxr::access::NameIsOpenable(name, kPosix)) << name;
+    }
+    for (const char* name : {"C:\\media\\a.mov", "C:relative.mov", "\\\\server\\share\\a.mov",
+                             "C:\\media\\console.txt", "..\\x", "name. ", "PROGRA~1\\x",
+                             "C:\\media\\COM10", "/srv/media/a.mov"}) {
+        EXPECT_TRUE(kxr::access::NameIsOpenable(name, kWindows)) << name;
+    }
+}
+
+TEST(ContainmentRules, TailsThatClimb) {
+    const struct {
+        PathRules rules;
+        const char* tail;
+        bool staysBelow;
+    } rows[] = {
+        {kPosix, "", true},
+        {kPosix, "new", true},
+        {kPosix, "/new/deeper/", true},
+        {kPosix, "a\\b", true},
+        {kPosix, "...", true},
+        {kPosix, ". .", true},
+        {kPosix, "..", false},
+        {kPosix, "/../x", false},
+        {kPosix, "a/../../b", false},
+        // "\\" separates in every name the platform layer is given.
+        {kPosix, "a\\..\\b", false},
+        {kWindows, "new", true},
+        {kWindows, "\\new.\\x", true},
+        {kWindows, ".", true},
+        {kWindows, "..", false},
+        {kWindows, "...", false},
+        {kWindows, ".. ", false},
+        {kWindows, "a\\. .\\b", false},
+        {kWindows, "a/../b", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(kxr::access::TailStaysBelow(row.tail, row.rules), row.staysBelow)
+            << RulesName(row.rules) << " \"" << row.tail << "\"";
+    }
+}
+
+TEST(ContainmentRules, LastComponentAndShares) {
+    const struct {
+        PathRules rules;
+        const char* path;
+        const char* split; // "parent|last", or "-" when nothing splits off
+    } rows[] = {
+        {kPosix, "/srv/media/new", "/srv/media|new"},
+        {kPosix, "/srv/media/new//", "/srv/media|new"},
+        {kPosix, "/new", "/|new"},
+        {kPosix, "//new", "/|new"},
+        {kPosix, "new", "|new"},
+        {kPosix, "a\\b", "a|b"},
+        {kPosix, "/", "-"},
+        {kPosix, "", "-"},
+        {kWindows, "C:\\media\\new", "C:\\media|new"},
+        {kWindows, "C:\\new", "C:\\|new"},
+        // Drive-relative: the parent is the drive's current directory.
+        {kWindows, "C:new", "C:|new"},
+        {kWindows, "C:..", "C:|.."},
+        {kWindows, "C:\\", "-"},
+        {kWindows, "C:", "-"},
+        {kWindows, "\\\\server\\share\\x", "\\\\server\\share|x"},
+    };
+    for (const auto& row : rows) {
+        std::string_view parent;
+        std::string_view last;
+        const std::string split =
+            kxr::access::SplitLastComponent(row.path, row.rules, &parent, &last)
+                ? std::string(parent) + "|" + std::string(last)
+                : "-";
+        EXPECT_EQ(split, row.split) << RulesName(row.rules) << " " << row.path;
+    }
+
+    const std::pair<const char*, const char*> shares[] = {
+        {"\\\\server\\share\\dir\\a.mov", "\\\\server\\share"},
+        {"//server/share", "//server/share"},
+        {"\\\\server", "\\\\server"},
+        {"C:\\share", ""},
+        {"\\share", ""},
+        {"\\\\\\x", ""},
+    };
+    for (const auto& [path, share] : shares) {
+        EXPECT_EQ(kxr::access::UncShare(path, kWindows), share) << path;
+        EXPECT_EQ(kxr::access::UncShare(path, kPosix), "") << path;
+    }
+}
+
+// A tree: root/ and docs/ are roots; root2/ shares root's prefix; outside/
+// is no root.
+class ContainmentChecks : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"root/a.mov", "root/sub/b.mov", "root2/secret.txt",
+                                 "outside/secret.txt", "docs/index.html"}) {
+            ASSERT_TRUE(kxrtest::WriteFile(tree_.Path() / name, "x"));
+        }
+        kxr::access::SetConfinement(true);
+        kxr::access::SetRoots(kxr::access::RootKind::Browse, {In("root")});
+        kxr::access::SetRoots(kxr::access::RootKind::Document, {In("docs")});
+    }
+    void TearDown() override {
+        kxr::access::SetRoots(kxr::access::RootKind::Browse, {});
+        kxr::access::SetRoots(kxr::access::RootKind::Document, {});
+        kxr::access::SetConfinement(true);
+    }
+    std::string In(const std::string& name) const { return (tree_.Path() / name).string(); }
+
+    kxrtest::TempDir tree_{"containment"};
+};
+
+TEST_F(ContainmentChecks, ReachableOutsideAndCreatable) {
+    const struct {
+        const char* name;
+        bool reachable;
+        bool outside;
+        bool creatable;
+    } rows[] = {
+        {"root", true, false, true},
+        {"root/a.mov", true, false, true},
+        {"root\\sub\\b.mov", true, false, true},
+        {"docs/index.html", true, false, true},
+        {"root/sub/../a.mov", true, false, true},
+        {"root/missing.mov", false, false, true},
+        {"root/new/deeper", false, false, true},
+        {"root/clip*.dpx", false, false, true},
+        {"root/../outside/secret.txt", false, true, false},
+        {"root\\..\\outside\\secret.txt", false, true, false},
+        {"root2/secret.txt", false, true, false},
+        {"root2/new", false, false, false},
+        {"outside/secret.txt", false, true, false},
+        {"outside/clip*.dpx", false, true, false},
+        {"outside/missing.txt", false, false, false},
+        {"root/new/../../outside/new", false, false, false},
+        {"", false, false, false},
+    };
+    for (const auto& row : rows) {
+        const std::string path = row.name[0] != '\0' ? In(row.name) : std::string();
+        EXPECT_EQ(kxr::access::IsReachable(path), row.reachable) << row.name;
+        EXPECT_EQ(kxr::access::IsOutside(path), row.outside) << row.name;
+        EXPECT_EQ(kxr::access::IsCreatable(path), row.creatable) << row.name;
+    }
+
+    // Without confinement every name goes through.
+    kxr::access::SetConfinement(false);
+    for (const char* name : {"outside/secret.txt", "root2/new", "root/../outside/x"}) {
+        EXPECT_TRUE(kxr::access::IsReachable(In(name))) << name;
+        EXPECT_FALSE(kxr::access::IsOutside(In(name))) << name;
+        EXPECT_TRUE(kxr::access::IsCreatable(In(name))) << name;
+    }
+}
+
+TEST_F(ContainmentChecks, RelativeNamesCountFromTheWorkingDirectory) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(tree_.Path() / "docs");
+    const bool inside = kxr::access::IsReachable("index.html") && kxr::access::IsCreatable("new") &&
+                        kxr::access::IsReachable(".");
+    const bool up = kxr::access::IsReachable("../outside/secret.txt") ||
+                    kxr::access::IsCreatable("../new") || kxr::access::IsReachable("..");
+    fs::current_path(previous);
+    EXPECT_TRUE(inside);
+    EXPECT_FALSE(up);
+}
+
+TEST_F(ContainmentChecks, ARootThatAppearsLaterIsFound) {
+    kxr::access::SetRoots(kxr::access::RootKind::Browse, {In("later")});
+    EXPECT_FALSE(kxr::access::IsCreatable(In("later/new")));
+    ASSERT_TRUE(kxrtest::WriteFile(tree_.Path() / "later" / "a.mov", "x"));
+    EXPECT_TRUE(kxr::access::IsReachable(In("later/a.mov")));
+    EXPECT_TRUE(kxr::access::IsCreatable(In("later/new")));
+}
+
+// Links need a file system and rights that allow them; where they cannot be
+// made the test is skipped.
+TEST_F(ContainmentChecks, LinksCountWhereTheyLead) {
+    std::error_code error;
+    fs::create_directory_symlink(tree_.Path() / "outside", tree_.Path() / "root" / "out", error);
+    if (!error)
+        fs::create_symlink(tree_.Path() / "outside" / "secret.txt",
+                           tree_.Path() / "root" / "secret.txt", error);
+    if (!error)
+        fs::create_directory_symlink(tree_.Path() / "root", tree_.Path() / "outside" / "in", error);
+    if (!error)
+        fs::create_directory_symlink(tree_.Path() / "root2", tree_.Path() / "root" / "two", error);
+    // Some systems (Wine) report links made that lead nowhere.
+    if (error || !fs::exists(tree_.Path() / "outside" / "in" / "a.mov", error))
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
+    const struct {
+        const char* name;
+        bool reachable;
+        bool outside;
+        bool creatable;
+    } rows[] = {
+        {"root/out", false, true, false},
+        {"root/out/secret.txt", false, true, false},
+        {"root/out/new", false, false, false},
+        {"root/out/clip*.dpx", false, true, false},
+        {"root/secret.txt", false, true, false},
+        {"root/two/secret.txt", false, true, false},
+        // From outside into a root: inside.
+        {"outside/in/a.mov", true, false, true},
+        {"outside/in/new", false, false, true},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(kxr::access::IsReachable(In(row.name)), row.reachable) << row.name;
+        EXPECT_EQ(kxr::access::IsOutside(In(row.name)), row.outside) << row.name;
+        EXPECT_EQ(kxr::access::IsCreatable(In(row.name)), row.creatable) << row.name;
+    }
+
+    // A root configured as a link follows it when the link is moved.
+    const fs::path current = tree_.Path() / "current";
+    fs::create_directory_symlink(tree_.Path() / "root", current);
+    kxr::access::SetRoots(kxr::access::RootKind::Browse, {current.string()});
+    EXPECT_TRUE(kxr::access::IsReachable(In("root/a.mov")));
+    fs::remove(current);
+    fs::create_directory_symlink(tree_.Path() / "root2", current);
+    EXPECT_TRUE(kxr::access::IsReachable(In("root2/secret.txt")));
+    EXPECT_FALSE(kxr::access::IsReachable(In("root/a.mov")));
+}
+
+} // namespace
