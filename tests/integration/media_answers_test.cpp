@@ -1,6 +1,6 @@
 // The media command, clip, picon, error-log, card and status answers through
-// real HTTP, against the host's simulated engine with two movies in its record
-// directory and its clock standing still.
+// real HTTP, against the host's simulated engine with two movies in its
+// record directory and its clock standing still, under Wine as on Linux.
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host_process.h"
+#include "tests/support/media_tool.h"
 
 namespace {
 
@@ -47,15 +48,18 @@ bool IsJpeg(const std::string& bytes) {
 class MediaAnswersHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "the ffmpeg tool makes the test clips";
-        for (const char* name : {"alpha", "beta"}) {
-            const std::string command =
-                "ffmpeg -y -v error -f lavfi -i testsrc=size=160x120:rate=25 -t 1 -c:v mjpeg " +
-                (host_.Dir() / "media" / (std::string(name) + ".mov")).string() +
-                " >/dev/null 2>&1";
-            ASSERT_EQ(std::system(command.c_str()), 0);
-        }
+        // One second each: a wide MPEG-4 movie with sound and a start
+        // timecode, and a small Motion JPEG one.
+        ASSERT_EQ(
+            kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=320x180:rate=25", "-f", "lavfi",
+                                "-i", "sine=sample_rate=48000", "-t", "1", "-ac", "2", "-c:v",
+                                "mpeg4", "-c:a", "pcm_s16le", "-timecode", "01:00:00:00"},
+                               host_.Dir() / "media" / "alpha.mov"),
+            "");
+        ASSERT_EQ(kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t",
+                                      "1", "-c:v", "mjpeg"},
+                                     host_.Dir() / "media" / "beta.mov"),
+                  "");
         ASSERT_TRUE(host_.Start()) << host_.Failure();
     }
     std::string Body(const std::string& target) { return kxrtest::Body(host_.Get(target)); }
