@@ -1,5 +1,5 @@
-// Pictures of media frames: decode one frame, scale it, encode it as JPEG.
-// The implementation is chosen by the build (one file per picture library).
+// Pictures of media frames: decode one frame, scale it, encode it as JPEG
+// (picture_ffmpeg.cpp).
 #ifndef KXR_ENGINE_PICTURE_H
 #define KXR_ENGINE_PICTURE_H
 

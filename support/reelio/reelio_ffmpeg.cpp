@@ -23,65 +23,32 @@ extern "C" {
 namespace reelio {
 namespace {
 
-// Demuxers that may describe a file whose type the guess did not know.
-constexpr const char* kKnownDemuxers =
-    "mov,mp4,m4a,3gp,3g2,mj2,mxf,avi,matroska,webm,wav,w64,aiff,png_pipe,jpeg_pipe,tiff_pipe,"
-    "bmp_pipe,dpx_pipe,exr_pipe,image2";
-
-const char* DemuxerFor(uint32_t type) {
-    switch (type) {
-    case kRLTypeMOV:
-    case kRLTypeMP4:
-        return "mov";
-    case kRLTypeMXF:
-        return "mxf";
-    case kRLTypeAVI:
-        return "avi";
-    case kRLTypeMKV:
-        return "matroska";
-    case kRLTypeWAV:
-        return "wav";
-    case kRLTypeAIFF:
-        return "aiff";
-    case kRLTypePNG:
-        return "png_pipe";
-    case kRLTypeJPEG:
-        return "jpeg_pipe";
-    case kRLTypeTIFF:
-        return "tiff_pipe";
-    case kRLTypeBMP:
-        return "bmp_pipe";
-    case kRLTypeDPX:
-        return "dpx_pipe";
-    case kRLTypeEXR:
-        return "exr_pipe";
-    case kRLTypeTGA:
-        return "image2";
-    default:
-        return nullptr;
-    }
+// The demuxers of the type table, which alone may describe a file whose type
+// the guess did not know.
+const std::string& KnownDemuxers() {
+    static const std::string list = [] {
+        std::string names; // a name twice does no harm
+        for (const FileTypeEntry& entry : FileTypes()) {
+            names += std::string(names.empty() ? "" : ",") + entry.demuxer;
+        }
+        return names;
+    }();
+    return list;
 }
 
 uint32_t TypeFromDemuxer(const AVFormatContext* ctx, const std::string& path) {
-    struct Entry {
-        const char* demuxer;
-        uint32_t type;
-    };
-    static const Entry kEntries[] = {
-        {"mxf", kRLTypeMXF},        {"avi", kRLTypeAVI},        {"matroska", kRLTypeMKV},
-        {"wav", kRLTypeWAV},        {"aiff", kRLTypeAIFF},      {"png_pipe", kRLTypePNG},
-        {"jpeg_pipe", kRLTypeJPEG}, {"tiff_pipe", kRLTypeTIFF}, {"bmp_pipe", kRLTypeBMP},
-        {"dpx_pipe", kRLTypeDPX},   {"exr_pipe", kRLTypeEXR},
-    };
+    // One demuxer reads both QuickTime and MPEG-4 movies: the brand tells them apart.
     const char* name = ctx->iformat->name;
     if (std::strncmp(name, "mov", 3) == 0) {
         const AVDictionaryEntry* brand = av_dict_get(ctx->metadata, "major_brand", nullptr, 0);
         return brand != nullptr && std::strncmp(brand->value, "qt", 2) == 0 ? kRLTypeMOV
                                                                             : kRLTypeMP4;
     }
-    for (const Entry& entry : kEntries) {
-        if (std::strncmp(name, entry.demuxer, std::strlen(entry.demuxer)) == 0) {
-            return entry.type;
+    // The general image demuxer reads many types: the name decides.
+    for (const FileTypeEntry& entry : FileTypes()) {
+        if (std::strcmp(entry.demuxer, "image2") != 0 &&
+            std::strncmp(name, entry.demuxer, std::strlen(entry.demuxer)) == 0) {
+            return entry.code;
         }
     }
     return TypeFromExtension(path);
@@ -136,7 +103,8 @@ public:
 
     // False, with nothing left open, when `format` (or, without one, any
     // known demuxer) cannot read the file.
-    bool Open(const std::string& path, SourceFile& file, const AVInputFormat* format) {
+    bool Open(const std::string& path, SourceFile& file, const AVInputFormat* format,
+              uint32_t type) {
         Close();
         constexpr int kBufferBytes = 32 * 1024;
         auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
@@ -161,7 +129,12 @@ public:
         ctx_->probesize = 64 * 1024;
         ctx_->max_analyze_duration = AV_TIME_BASE / 10;
         if (format == nullptr) {
-            ctx_->format_whitelist = av_strdup(kKnownDemuxers);
+            ctx_->format_whitelist = av_strdup(KnownDemuxers().c_str());
+        }
+        // The image demuxer takes the codec from the extension and knows ".tga"
+        // alone; the type names it for every Targa name.
+        if (type == kRLTypeTGA) {
+            ctx_->video_codec_id = AV_CODEC_ID_TARGA;
         }
         AVDictionary* options = nullptr;
         // A name holding '%' is one picture, not a numbered sequence.
@@ -469,10 +442,11 @@ bool OpenWithMediaLibrary(const std::string& path, SourceFile& file, uint32_t gu
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
 
-    const char* demuxerName = DemuxerFor(guessedType);
+    const FileTypeEntry* guessed = FindFileType(guessedType);
     Demuxer demuxer;
-    if ((demuxerName == nullptr || !demuxer.Open(path, file, av_find_input_format(demuxerName))) &&
-        !demuxer.Open(path, file, nullptr)) {
+    if ((guessed == nullptr ||
+         !demuxer.Open(path, file, av_find_input_format(guessed->demuxer), guessedType)) &&
+        !demuxer.Open(path, file, nullptr, RL_UNKNOWN)) {
         return false;
     }
     AVFormatContext* const ctx = demuxer.Context();

@@ -1,6 +1,5 @@
-// Opening media files through the media library the build links. A build
-// without one compiles reelio_nomedia.cpp instead and can still read the
-// headers we parse ourselves.
+// Opening media files through FFmpeg (reelio_ffmpeg.cpp): every file whose
+// header rlOpen does not read itself (DPX and WAVE).
 #ifndef KXR_REELIO_OPEN_H
 #define KXR_REELIO_OPEN_H
 

@@ -12,41 +12,53 @@ constexpr uint32_t kPicture = RL_CAN_READ | RL_DISCRETE | RL_VIDEO | RL_INFO;
 constexpr uint32_t kMovie = RL_CAN_READ | RL_VIDEO | RL_AUDIO | RL_INFO | RL_CONTAINER;
 constexpr uint32_t kSound = RL_CAN_READ | RL_AUDIO | RL_INFO;
 
-const FileTypeEntry kTypes[] = {
-    {kRLTypeDPX, "DPX", "DPX image", "Digital picture exchange image, one frame per file",
-     kPicture},
-    {kRLTypeTIFF, "TIFF", "TIFF image", "Tagged image file, one frame per file", kPicture},
-    {kRLTypePNG, "PNG", "PNG image", "Portable network graphics image, one frame per file",
-     kPicture},
-    {kRLTypeJPEG, "JPEG", "JPEG image", "JPEG compressed image, one frame per file", kPicture},
-    {kRLTypeBMP, "BMP", "BMP image", "Device-independent bitmap, one frame per file", kPicture},
-    {kRLTypeTGA, "TGA", "Targa image", "Targa image, one frame per file", kPicture},
-    {kRLTypeEXR, "EXR", "OpenEXR image", "High dynamic range OpenEXR image, one frame per file",
-     kPicture},
-    {kRLTypeMOV, "MOV", "QuickTime movie", "QuickTime movie with video, sound and timecode tracks",
-     kMovie},
-    {kRLTypeMP4, "MP4", "MPEG-4 movie", "MPEG-4 part 14 movie with video and sound tracks", kMovie},
-    {kRLTypeMXF, "MXF", "MXF movie", "Material exchange format movie with video and sound", kMovie},
-    {kRLTypeAVI, "AVI", "AVI movie", "Audio video interleave movie", kMovie},
-    {kRLTypeMKV, "MKV", "Matroska movie", "Matroska movie with video and sound tracks", kMovie},
-    {kRLTypeWAV, "WAV", "WAVE sound", "WAVE sound file, PCM or compressed", kSound},
-    {kRLTypeAIFF, "AIFF", "AIFF sound", "Audio interchange file format sound", kSound},
-};
+} // namespace
 
-struct ExtensionEntry {
-    const char* extension; // lower case, without the dot
-    uint32_t code;
-};
+const std::vector<FileTypeEntry>& FileTypes() {
+    static const std::vector<FileTypeEntry> types = {
+        {kRLTypeDPX, "DPX", "DPX image", "Digital picture exchange image, one frame per file",
+         kPicture, "dpx_pipe"},
+        {kRLTypeTIFF, "TIFF", "TIFF image", "Tagged image file, one frame per file", kPicture,
+         "tiff_pipe"},
+        {kRLTypePNG, "PNG", "PNG image", "Portable network graphics image, one frame per file",
+         kPicture, "png_pipe"},
+        {kRLTypeJPEG, "JPEG", "JPEG image", "JPEG compressed image, one frame per file", kPicture,
+         "jpeg_pipe"},
+        {kRLTypeBMP, "BMP", "BMP image", "Device-independent bitmap, one frame per file", kPicture,
+         "bmp_pipe"},
+        // Targa has no signature to probe: the general image demuxer reads it.
+        {kRLTypeTGA, "TGA", "Targa image", "Targa image, one frame per file", kPicture, "image2"},
+        {kRLTypeEXR, "EXR", "OpenEXR image", "High dynamic range OpenEXR image, one frame per file",
+         kPicture, "exr_pipe"},
+        {kRLTypeMOV, "MOV", "QuickTime movie",
+         "QuickTime movie with video, sound and timecode tracks", kMovie, "mov"},
+        {kRLTypeMP4, "MP4", "MPEG-4 movie", "MPEG-4 part 14 movie with video and sound tracks",
+         kMovie, "mov"},
+        {kRLTypeMXF, "MXF", "MXF movie", "Material exchange format movie with video and sound",
+         kMovie, "mxf"},
+        {kRLTypeAVI, "AVI", "AVI movie", "Audio video interleave movie", kMovie, "avi"},
+        {kRLTypeMKV, "MKV", "Matroska movie", "Matroska movie with video and sound tracks", kMovie,
+         "matroska"},
+        {kRLTypeWAV, "WAV", "WAVE sound", "WAVE sound file, PCM or compressed", kSound, "wav"},
+        {kRLTypeAIFF, "AIFF", "AIFF sound", "Audio interchange file format sound", kSound, "aiff"},
+    };
+    return types;
+}
 
-const ExtensionEntry kExtensions[] = {
-    {"dpx", kRLTypeDPX},   {"tif", kRLTypeTIFF},  {"tiff", kRLTypeTIFF}, {"png", kRLTypePNG},
-    {"jpg", kRLTypeJPEG},  {"jpeg", kRLTypeJPEG}, {"jpe", kRLTypeJPEG},  {"jfif", kRLTypeJPEG},
-    {"bmp", kRLTypeBMP},   {"dib", kRLTypeBMP},   {"tga", kRLTypeTGA},   {"targa", kRLTypeTGA},
-    {"exr", kRLTypeEXR},   {"mov", kRLTypeMOV},   {"qt", kRLTypeMOV},    {"mp4", kRLTypeMP4},
-    {"m4v", kRLTypeMP4},   {"mxf", kRLTypeMXF},   {"avi", kRLTypeAVI},   {"mkv", kRLTypeMKV},
-    {"webm", kRLTypeMKV},  {"wav", kRLTypeWAV},   {"bwf", kRLTypeWAV},   {"aif", kRLTypeAIFF},
-    {"aiff", kRLTypeAIFF}, {"aifc", kRLTypeAIFF},
-};
+const std::vector<ExtensionEntry>& FileExtensions() {
+    static const std::vector<ExtensionEntry> extensions = {
+        {"dpx", kRLTypeDPX},   {"tif", kRLTypeTIFF},  {"tiff", kRLTypeTIFF}, {"png", kRLTypePNG},
+        {"jpg", kRLTypeJPEG},  {"jpeg", kRLTypeJPEG}, {"jpe", kRLTypeJPEG},  {"jfif", kRLTypeJPEG},
+        {"bmp", kRLTypeBMP},   {"dib", kRLTypeBMP},   {"tga", kRLTypeTGA},   {"targa", kRLTypeTGA},
+        {"exr", kRLTypeEXR},   {"mov", kRLTypeMOV},   {"qt", kRLTypeMOV},    {"mp4", kRLTypeMP4},
+        {"m4v", kRLTypeMP4},   {"mxf", kRLTypeMXF},   {"avi", kRLTypeAVI},   {"mkv", kRLTypeMKV},
+        {"webm", kRLTypeMKV},  {"wav", kRLTypeWAV},   {"bwf", kRLTypeWAV},   {"aif", kRLTypeAIFF},
+        {"aiff", kRLTypeAIFF}, {"aifc", kRLTypeAIFF},
+    };
+    return extensions;
+}
+
+namespace {
 
 bool Starts(const uint8_t* head, std::size_t size, const void* magic, std::size_t n,
             std::size_t at = 0) {
@@ -80,7 +92,7 @@ uint32_t MovieType(const uint8_t* head, std::size_t size) {
 } // namespace
 
 const FileTypeEntry* FindFileType(uint32_t code) {
-    for (const FileTypeEntry& entry : kTypes) {
+    for (const FileTypeEntry& entry : FileTypes()) {
         if (entry.code == code) {
             return &entry;
         }
@@ -101,7 +113,7 @@ uint32_t TypeFromExtension(std::string_view path) {
             c = static_cast<char>(c - 'A' + 'a');
         }
     }
-    for (const ExtensionEntry& entry : kExtensions) {
+    for (const ExtensionEntry& entry : FileExtensions()) {
         if (extension == entry.extension) {
             return entry.code;
         }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace reelio {
 
@@ -15,7 +16,20 @@ struct FileTypeEntry {
     const char* shortDescription;
     const char* longDescription;
     uint32_t flags;
+    // The FFmpeg demuxer that reads the type, by its run-time name. The
+    // Windows build of FFmpeg enables these and no other
+    // (scripts/build-windows-ffmpeg).
+    const char* demuxer;
 };
+
+struct ExtensionEntry {
+    const char* extension; // lower case, without the dot
+    uint32_t code;
+};
+
+// The whole table: every type, and the extensions that name one.
+const std::vector<FileTypeEntry>& FileTypes();
+const std::vector<ExtensionEntry>& FileExtensions();
 
 // How many leading bytes the guess looks at.
 constexpr std::size_t kGuessBytes = 32;

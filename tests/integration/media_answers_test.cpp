@@ -1,14 +1,17 @@
-// The media command, clip, picon, error-log, card and status answers through
-// real HTTP, against the host's simulated engine with two movies in its record
-// directory and its clock standing still.
+// The media command, clip, picon, file, error-log, card and status answers
+// through real HTTP, against the host's simulated engine with two movies in
+// its record directory and its clock standing still. Under Wine as on Linux:
+// the engine's pictures and the file descriptions come from FFmpeg on both.
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "host_process.h"
+#include "tests/support/media_tool.h"
 
 namespace {
 
@@ -47,16 +50,22 @@ bool IsJpeg(const std::string& bytes) {
 class MediaAnswersHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "the ffmpeg tool makes the test clips";
-        for (const char* name : {"alpha", "beta"}) {
-            const std::string command =
-                "ffmpeg -y -v error -f lavfi -i testsrc=size=160x120:rate=25 -t 1 -c:v mjpeg " +
-                (host_.Dir() / "media" / (std::string(name) + ".mov")).string() +
-                " >/dev/null 2>&1";
-            ASSERT_EQ(std::system(command.c_str()), 0);
-        }
-        ASSERT_TRUE(host_.Start()) << host_.Failure();
+        // One second each: a wide MPEG-4 movie with sound and a start
+        // timecode, and a small Motion JPEG one.
+        ASSERT_EQ(
+            kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=320x180:rate=25", "-f", "lavfi",
+                                "-i", "sine=sample_rate=48000", "-t", "1", "-ac", "2", "-c:v",
+                                "mpeg4", "-c:a", "pcm_s16le", "-timecode", "01:00:00:00"},
+                               host_.Dir() / "media" / "alpha.mov"),
+            "");
+        ASSERT_EQ(kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t",
+                                      "1", "-c:v", "mjpeg"},
+                                     host_.Dir() / "media" / "beta.mov"),
+                  "");
+        // The record directory is also the file root \Clips.
+        ASSERT_TRUE(host_.Start("[KXR.NetServer.FileDirs]\nClips = '" +
+                                (host_.Dir() / "media").string() + "'\n"))
+            << host_.Failure();
     }
     std::string Body(const std::string& target) { return kxrtest::Body(host_.Get(target)); }
 
@@ -101,6 +110,50 @@ TEST_F(MediaAnswersHost, ClipListInfoTimelineAndPicon) {
     // No picture: the request ends unanswered and is served as a missing file.
     const std::string raw = host_.Get("/KXRXMLGetPicon?nosuch&channel=0");
     EXPECT_EQ(raw.rfind("HTTP/1.1 404", 0), 0u) << raw;
+}
+
+// The pictures are of the clip: a thumbnail of its shape at most 160 wide,
+// a preview of the frame under the head at the frame's size.
+TEST_F(MediaAnswersHost, PiconAndPreviewArePicturesOfTheClip) {
+    const std::tuple<const char*, int, int> picons[] = {{"alpha", 160, 90}, {"beta", 160, 120}};
+    for (const auto& [clip, width, height] : picons) {
+        int w = 0, h = 0;
+        ASSERT_TRUE(
+            kxrtest::JpegSize(Body(std::string("/KXRXMLGetPicon?") + clip + "&channel=0"), &w, &h))
+            << clip;
+        EXPECT_EQ(std::make_pair(w, h), std::make_pair(width, height)) << clip;
+    }
+    EXPECT_TRUE(fs::exists(host_.Dir() / "media" / "alpha.picon.jpg"));
+
+    Body("/KXRXML/MediaCmd?Play&channel=0&clipid=alpha");
+    const std::string preview = Body("/KXRXML/MediaCmd?GetState&channel=0&mpreview");
+    int w = 0, h = 0;
+    ASSERT_TRUE(kxrtest::JpegSize(preview, &w, &h));
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(320, 180));
+    EXPECT_EQ(preview.compare(preview.size() - 2, 2, "\xFF\xD9"), 0) << "a whole JPEG";
+}
+
+// FileInfo with &all opens the movie: its picture, rate and length, its
+// sound, its three streams and its start timecode.
+TEST_F(MediaAnswersHost, FileInfoDescribesAMovie) {
+    Xml info(Body("/KXRXML/FileInfo?%5CClips%5Calpha.mov&all"));
+    EXPECT_EQ(info.Root(), "FileDir");
+    EXPECT_EQ(info.Get("ShortFileTypeDesc"), "QuickTime movie") << info.text;
+    const std::pair<const char*, const char*> fields[] = {{"Width", "320"},
+                                                          {"Height", "180"},
+                                                          {"Compression", "mp4v"},
+                                                          {"Rate", "25"},
+                                                          {"Scale", "1"},
+                                                          {"Length", "25"},
+                                                          {"AudioChannels", "2"},
+                                                          {"AudioFrequency", "48000"},
+                                                          {"AudioBits", "16"},
+                                                          {"TotalStreams", "3"},
+                                                          {"TimeCode", "01:00:00:00"},
+                                                          {"TimeCodeType", "pal"}};
+    for (const auto& [field, value] : fields)
+        EXPECT_EQ(info.Get(field), value) << field << " in " << info.text;
+    EXPECT_EQ(info.Get("TimeCode", "TcType"), "pal");
 }
 
 TEST_F(MediaAnswersHost, ErrorMsgShowsWhatAFailedCommandCaused) {

@@ -1,8 +1,9 @@
 // The engine library loaded as the module loads it: by path, then every
-// function bound through the ordinal resolver.
+// function bound by its ordinal.
 #include "kxr/engine.h"
 #include "kxr/rvutil.h"
 #include "platform/kxr_dynlib.h"
+#include "tests/support/media_tool.h"
 #include "tests/support/net_test_util.h"
 #ifndef _WIN32
 #include "tests/support/fifo.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -45,41 +45,32 @@ const unsigned kOrdinals[] = {
 // clang-format on
 static_assert(sizeof(EngineTable) == sizeof kOrdinals / sizeof(unsigned) * sizeof(void*));
 
-bool RunQuietly(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
+using kxrtest::JpegSize;
 
-// Width and height from a JPEG's start-of-frame segment; false when there is none.
-bool JpegSize(const std::string& bytes, int* width, int* height) {
-    auto at = [&bytes](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    if (bytes.size() < 4 || at(0) != 0xFF || at(1) != 0xD8)
-        return false;
-    for (size_t i = 2; i + 9 < bytes.size() && at(i) == 0xFF;
-         i += 2 + (at(i + 2) << 8 | at(i + 3))) {
-        const unsigned m = at(i + 1); // a start of frame: C0 to CF but C4, C8 and CC
-        if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) {
-            *height = at(i + 5) << 8 | at(i + 6);
-            *width = at(i + 7) << 8 | at(i + 8);
-            return true;
-        }
-    }
-    return false;
-}
+namespace plat = kxr::platform;
 
 class Engine : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        namespace plat = kxr::platform;
         lib_ = plat::LoadSharedLibrary(KXR_ENGINE_LIBRARY);
         ASSERT_NE(lib_, nullptr) << plat::SharedLibraryError();
+#ifdef _WIN32
+        // Every function by ordinal alone (kxrengine.def), the test hooks too.
+        ASSERT_EQ(plat::SharedLibrarySymbol(lib_, KXR_ENGINE_RESOLVER_NAME), nullptr);
+        reload_ = reinterpret_cast<ReloadFn>(plat::SharedLibraryOrdinal(lib_, 900));
+        advance_ = reinterpret_cast<AdvanceFn>(plat::SharedLibraryOrdinal(lib_, 901));
+#else
+        // The one named resolver, and the test hooks by name.
         resolve_ = reinterpret_cast<EngineProcByOrdinalFn>(
             plat::SharedLibrarySymbol(lib_, KXR_ENGINE_RESOLVER_NAME));
+        ASSERT_NE(resolve_, nullptr);
         reload_ = reinterpret_cast<ReloadFn>(plat::SharedLibrarySymbol(lib_, "kxrEngineReload"));
         advance_ =
             reinterpret_cast<AdvanceFn>(plat::SharedLibrarySymbol(lib_, "kxrEngineAdvanceClock"));
-        ASSERT_TRUE(resolve_ != nullptr && reload_ != nullptr && advance_ != nullptr);
+#endif
+        ASSERT_TRUE(reload_ != nullptr && advance_ != nullptr);
         for (size_t i = 0; i < std::size(kOrdinals); ++i) {
-            void* fn = resolve_(kOrdinals[i]);
+            void* fn = Proc(kOrdinals[i]);
             std::memcpy(reinterpret_cast<char*>(&table_) + i * sizeof fn, &fn, sizeof fn);
         }
 
@@ -92,12 +83,18 @@ protected:
         fs::create_directories(root_ / "logs");
         ASSERT_TRUE(kxrtest::WriteFile(rec + "/notes.txt", "not media"));
         // 2 s at 25 frames: 50 frames; a 3-frame DPX sequence; a file that is not media.
-        const std::string lavfi = "ffmpeg -y -v error -f lavfi -i testsrc=size=";
-        ASSERT_TRUE(
-            RunQuietly(lavfi + "320x240:rate=25 -t 2 -c:v mjpeg -q:v 5 " + rec + "/ramp.mov"));
-        ASSERT_TRUE(RunQuietly(lavfi + "64x48:rate=25 -frames:v 3 -start_number 1 " + rec +
-                               "/seq%04d.dpx"));
-        ASSERT_TRUE(RunQuietly(lavfi + "160x120:rate=25 -t 1 -c:v mjpeg " + ext));
+        ASSERT_EQ(kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t",
+                                      "2", "-c:v", "mjpeg", "-q:v", "5"},
+                                     root_ / "rec" / "ramp.mov"),
+                  "");
+        ASSERT_EQ(kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25",
+                                      "-frames:v", "3", "-start_number", "1"},
+                                     root_ / "rec" / "seq%04d.dpx"),
+                  "");
+        ASSERT_EQ(kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t",
+                                      "1", "-c:v", "mjpeg"},
+                                     ext),
+                  "");
         fs::copy_file(rec + "/ramp.mov", rec + "/longclipname_a.mov");
         fs::copy_file(rec + "/ramp.mov", rec + "/longclipname_b.mov");
 
@@ -152,9 +149,15 @@ protected:
         fn(ch, text);
         return text;
     }
-    std::string State(int32_t ch) { return Text(e_.getStateText, ch); }
-    std::string PositionText(int32_t ch) { return Text(e_.getPositionText, ch); }
-    std::string CurrentClip(int32_t ch) { return Text(e_.getCurrentClip, ch); }
+    std::string State(int32_t ch) {
+        return Text(e_.getStateText, ch);
+    }
+    std::string PositionText(int32_t ch) {
+        return Text(e_.getPositionText, ch);
+    }
+    std::string CurrentClip(int32_t ch) {
+        return Text(e_.getCurrentClip, ch);
+    }
 
     uint32_t ErrorCount() {
         uint32_t count = 0;
@@ -184,6 +187,12 @@ protected:
         return names;
     }
 
+    // The function with the ordinal, as the module binds it: through the
+    // resolver on POSIX, from the export table on Windows.
+    static void* Proc(unsigned ordinal) {
+        return resolve_ != nullptr ? resolve_(ordinal) : plat::SharedLibraryOrdinal(lib_, ordinal);
+    }
+
     static inline void* lib_ = nullptr;
     static inline EngineProcByOrdinalFn resolve_ = nullptr;
     static inline ReloadFn reload_ = nullptr;
@@ -194,13 +203,13 @@ protected:
     EngineTable e_{};
 };
 
-TEST_F(Engine, ResolverKnowsEveryOrdinalAndNoOther) {
+TEST_F(Engine, EveryOrdinalAndNoOther) {
     for (unsigned ordinal : kOrdinals)
-        EXPECT_NE(resolve_(ordinal), nullptr) << "ordinal " << ordinal;
+        EXPECT_NE(Proc(ordinal), nullptr) << "ordinal " << ordinal;
     for (unsigned unknown : {0u, 1u, 11u, 12u, 79u, 127u, 129u, 1000u})
-        EXPECT_EQ(resolve_(unknown), nullptr) << "ordinal " << unknown;
-    // Only the resolver and the hooks are visible by name.
-    EXPECT_EQ(kxr::platform::SharedLibrarySymbol(lib_, "EnginePlay"), nullptr);
+        EXPECT_EQ(Proc(unknown), nullptr) << "ordinal " << unknown;
+    // No engine function is visible by name.
+    EXPECT_EQ(plat::SharedLibrarySymbol(lib_, "EnginePlay"), nullptr);
 }
 
 TEST_F(Engine, ConfiguredChannelsAndDefaultsWithoutConfiguration) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
-#include <cstdlib>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "files/file_info.h"
 #include "files/media_description.h"
 #include "temp_tree.h"
+#include "tests/support/media_tool.h"
 
 namespace fs = std::filesystem;
 
@@ -272,16 +272,12 @@ TEST(MediaDescription, StreamSoundAndTimeCodeRules) {
 
 // Media made by the ffmpeg tool: a movie with a start timecode and sound.
 TEST_F(Browse, FullDescriptionOfAGeneratedMovie) {
-    if (std::system("ffmpeg -hide_banner -version >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "the ffmpeg tool is not installed";
-    }
-    const std::string movie = Media("tc.mov");
-    const std::string command =
-        "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "
-        "testsrc=size=64x48:rate=25:duration=1 -f lavfi -i sine=sample_rate=48000:duration=1 "
-        "-ac 2 -c:v mpeg4 -c:a pcm_s16le -timecode 01:00:00:00 '" +
-        movie + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(
+        kxrtest::MakeMedia({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=1", "-f",
+                            "lavfi", "-i", "sine=sample_rate=48000:duration=1", "-ac", "2", "-c:v",
+                            "mpeg4", "-c:a", "pcm_s16le", "-timecode", "01:00:00:00"},
+                           Media("tc.mov")),
+        "");
     const Answer full(kxr::FileInfoAnswer(nullptr, "\\Media\\tc.mov&all"));
     EXPECT_EQ(full.Texts({"Width", "Height", "TimeCode", "AudioChannels", "AudioFrequency"}),
               (Strings{"64", "48", "01:00:00:00", "2", "48000"}));

@@ -2,18 +2,20 @@
 // makes at start: geometry, rates, lengths, sound, timecodes and type flags.
 #include "kxr/reelio.h"
 
+#include "reelio_types.h"
 #include "test_bytes.h"
 #ifndef _WIN32
 #include "tests/support/fifo.h"
 #endif
+#include "tests/support/media_tool.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <tuple>
@@ -24,12 +26,6 @@ namespace fs = std::filesystem;
 using namespace reelio_test;
 
 fs::path gDir;
-bool gHaveTool = false;
-
-bool Run(const std::string& arguments) {
-    const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments;
-    return std::system(command.c_str()) == 0;
-}
 
 std::string In(const char* name) {
     return (gDir / name).string();
@@ -64,38 +60,64 @@ void AddDpxTimeCode(const std::string& path, uint32_t index) {
     Save(path, out);
 }
 
-// Made on first use, so tests that need no media do not wait for the tool.
-void MakeMedia() {
-    gHaveTool = std::system("ffmpeg -hide_banner -version >/dev/null 2>&1") == 0;
-    if (!gHaveTool) {
-        return;
-    }
-    const std::string video = "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 ";
-    const std::string sound = "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 ";
-    ASSERT_TRUE(Run(video + sound +
-                    "-ac 2 -c:v mpeg4 -c:a pcm_s16le -timecode 01:00:00:00 "
-                    "-metadata title=\"Reel test\" -metadata comment=Hello " +
-                    In("clip.mov")));
-    ASSERT_TRUE(Run("-f lavfi -i testsrc=size=320x240:rate=30000/1001:duration=1 "
-                    "-c:v mpeg4 -timecode \"01:00:00;00\" " +
-                    In("drop.mov")));
-    ASSERT_TRUE(Run("-f lavfi -i sine=sample_rate=44100:duration=1 -ac 2 -c:a pcm_s24le " +
-                    In("tone.wav")));
-    ASSERT_TRUE(Run("-f lavfi -i testsrc=size=64x48:rate=25 -frames:v 1 -pix_fmt rgb24 " +
-                    In("shot%04d.dpx")));
-    AddDpxTimeCode(In("shot0001.dpx"), 0);
-    const std::string small = "-f lavfi -i testsrc=size=160x120:rate=24:duration=1 ";
-    const std::string tone = "-f lavfi -i sine=sample_rate=48000:duration=1 ";
-    ASSERT_TRUE(Run(small + tone + "-c:v mpeg4 -c:a aac " + In("clip.mp4")));
-    ASSERT_TRUE(Run(small + tone + "-c:v mpeg4 -c:a pcm_s16le " + In("clip.mkv")));
-    ASSERT_TRUE(Run(small + tone + "-c:v mpeg2video -c:a pcm_s16le -timecode 10:00:00:00 " +
-                    In("clip.mxf")));
-    ASSERT_TRUE(Run("-f lavfi -i testsrc=size=64x48 -frames:v 1 " + In("still.png")));
+using Options = std::vector<std::string>;
+
+Options Join(std::initializer_list<Options> parts) {
+    Options out;
+    for (const Options& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
 }
 
-bool HaveMedia() {
-    static const bool have = (MakeMedia(), gHaveTool);
-    return have;
+// Every file the tests open, one or more of each type of the table; empty
+// when all were made, else what failed.
+std::string MakeFiles() {
+    const Options video = {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=2"};
+    const Options sound = {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=2"};
+    const Options small = {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=24:duration=1"};
+    const Options tone = {"-f", "lavfi", "-i", "sine=sample_rate=48000:duration=1"};
+    const Options still = {"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"};
+    const std::pair<const char*, Options> files[] = {
+        {"clip.mov",
+         Join({video,
+               sound,
+               {"-ac", "2", "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-timecode", "01:00:00:00",
+                "-metadata", "title=Reel test", "-metadata", "comment=Hello"}})},
+        {"drop.mov",
+         {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=1", "-c:v", "mpeg4",
+          "-timecode", "01:00:00;00"}},
+        {"tone.wav",
+         {"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-ac", "2", "-c:a",
+          "pcm_s24le"}},
+        {"tone.aiff", Join({tone, {"-ac", "2"}})},
+        {"shot%04d.dpx", Join({still, {"-pix_fmt", "rgb24"}})},
+        {"clip.mp4", Join({small, tone, {"-c:v", "mpeg4", "-c:a", "aac"}})},
+        {"clip.mkv", Join({small, tone, {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}})},
+        {"clip.avi", Join({small, tone, {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}})},
+        {"clip.mxf",
+         Join({small,
+               tone,
+               {"-c:v", "mpeg2video", "-c:a", "pcm_s16le", "-timecode", "10:00:00:00"}})},
+        {"still.png", still},
+        {"still.jpg", still},
+        {"still.tif", still},
+        {"still.bmp", still},
+        {"still.tga", still},
+    };
+    for (const auto& [name, options] : files) {
+        const std::string failure = kxrtest::MakeMedia(options, gDir / name);
+        if (!failure.empty())
+            return std::string(name) + ": " + failure;
+    }
+    AddDpxTimeCode(In("shot0001.dpx"), 0);
+    Save(In("still.exr"), ExrImage(64, 48));
+    return std::string();
+}
+
+// Made on first use, so tests that need no media do not wait for the tool.
+const std::string& MediaFailure() {
+    static const std::string failure = MakeFiles();
+    return failure;
 }
 
 class TempDir : public testing::Environment {
@@ -114,9 +136,7 @@ public:
 
 const testing::Environment* const gMedia = testing::AddGlobalTestEnvironment(new TempDir);
 
-#define REQUIRE_TOOL()                                                                             \
-    if (!HaveMedia())                                                                              \
-    GTEST_SKIP() << "the ffmpeg tool is not installed"
+#define REQUIRE_MEDIA() ASSERT_EQ(MediaFailure(), "") << "the test media could not be made"
 
 // The records as the module presets them before asking.
 struct Records {
@@ -155,7 +175,7 @@ struct Opened {
 };
 
 TEST(Reelio, MovieWithTimeCodeAndSound) {
-    REQUIRE_TOOL();
+    REQUIRE_MEDIA();
     Opened file(In("clip.mov"));
     ASSERT_NE(file.handle, nullptr);
     const Records r = file.Read();
@@ -179,7 +199,7 @@ TEST(Reelio, MovieWithTimeCodeAndSound) {
 
 // Every generated file: true geometry, rate, length, sound and timecode.
 TEST(Reelio, OtherContainers) {
-    REQUIRE_TOOL();
+    REQUIRE_MEDIA();
     struct Row {
         const char* name;
         int32_t type, width, height;
@@ -222,6 +242,36 @@ TEST(Reelio, OtherContainers) {
     }
 }
 
+// Every extension of the type table on a file of its type: the FFmpeg the
+// build links (on Windows our own, which has only what the table needs)
+// reads each one, with its decoder where only a decoded picture gives the size.
+TEST(Reelio, EveryExtensionOfTheTypeTable) {
+    REQUIRE_MEDIA();
+    // Per type: a file, its width (0: sound alone) and its sound streams.
+    const std::map<uint32_t, std::tuple<const char*, int32_t, uint32_t>> samples = {
+        {kRLTypeDPX, {"shot0001.dpx", 64, 0}}, {kRLTypeTIFF, {"still.tif", 64, 0}},
+        {kRLTypePNG, {"still.png", 64, 0}},    {kRLTypeJPEG, {"still.jpg", 64, 0}},
+        {kRLTypeBMP, {"still.bmp", 64, 0}},    {kRLTypeTGA, {"still.tga", 64, 0}},
+        {kRLTypeEXR, {"still.exr", 64, 0}},    {kRLTypeMOV, {"clip.mov", 320, 1}},
+        {kRLTypeMP4, {"clip.mp4", 160, 1}},    {kRLTypeMXF, {"clip.mxf", 160, 1}},
+        {kRLTypeAVI, {"clip.avi", 160, 1}},    {kRLTypeMKV, {"clip.mkv", 160, 1}},
+        {kRLTypeWAV, {"tone.wav", 0, 1}},      {kRLTypeAIFF, {"tone.aiff", 0, 1}}};
+    EXPECT_EQ(samples.size(), reelio::FileTypes().size()) << "a type of the table has no sample";
+    for (const reelio::ExtensionEntry& entry : reelio::FileExtensions()) {
+        SCOPED_TRACE(entry.extension);
+        const auto sample = samples.find(entry.code);
+        ASSERT_NE(sample, samples.end());
+        const auto& [name, width, audio] = sample->second;
+        const fs::path copy = gDir / (std::string("sample.") + entry.extension);
+        fs::copy_file(In(name), copy, fs::copy_options::overwrite_existing);
+        Opened file(copy.string());
+        ASSERT_NE(file.handle, nullptr);
+        const Records r = file.Read();
+        EXPECT_EQ(r.stream.fileType, entry.code);
+        EXPECT_EQ(std::make_pair(r.stream.width, r.counts.audio), std::make_pair(width, audio));
+    }
+}
+
 TEST(Reelio, WhatDoesNotOpen) {
     EXPECT_EQ(rlGuessFileType(In("notes.txt").c_str(), 0), RL_UNKNOWN);
     EXPECT_EQ(rlGuessFileType(nullptr, 0), RL_UNKNOWN);
@@ -260,7 +310,7 @@ TEST(Reelio, FifosAreNeverOpened) {
 #endif
 
 TEST(Reelio, TruncatedFilesNeverCrash) {
-    REQUIRE_TOOL();
+    REQUIRE_MEDIA();
     const std::pair<const char*, std::size_t> rows[] = {
         {"clip.mov", 100}, {"clip.mov", 40000},   {"clip.mxf", 3000}, {"clip.mkv", 500},
         {"tone.wav", 30},  {"shot0001.dpx", 900}, {"still.png", 60}};
@@ -288,8 +338,8 @@ TEST(Reelio, TypeTable) {
     EXPECT_GT(std::strlen(longText), std::strlen(shortText));
 }
 
-// DPX and WAVE files written byte by byte: the files every build opens,
-// whether or not it has a media library (the Windows build has none).
+// DPX and WAVE files written byte by byte, whose headers Reelio reads
+// itself, whatever their names say.
 TEST(ReelioOpen, HandMadeFilesUnderAnyName) {
     Bytes wave = WaveStart();
     AppendChunk(wave, "fmt ", FmtBody(1, 2, 48000, 16), 16);

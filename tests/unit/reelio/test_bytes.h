@@ -1,10 +1,12 @@
-// Byte-level builders for the DPX and WAVE headers the tests feed Reelio.
+// Byte-level builders for the DPX, WAVE and OpenEXR files the tests feed
+// Reelio.
 #ifndef KXR_TEST_REELIO_TEST_BYTES_H
 #define KXR_TEST_REELIO_TEST_BYTES_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace reelio_test {
@@ -73,6 +75,63 @@ inline Bytes WaveStart(const char* magic = "RIFF") {
     Bytes b(12, 0);
     std::memcpy(b.data(), magic, 4);
     std::memcpy(b.data() + 8, "WAVE", 4);
+    return b;
+}
+
+// An uncompressed scan-line OpenEXR picture with half-float B, G and R
+// channels, every sample 0.5 (the ffmpeg tool writes no OpenEXR).
+inline Bytes ExrImage(uint32_t width, uint32_t height) {
+    Bytes b = {0x76, 0x2F, 0x31, 0x01, 2, 0, 0, 0}; // magic, version 2
+    auto append32 = [&b](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto attribute = [&](const std::string& name, const std::string& type, const Bytes& value) {
+        b.insert(b.end(), name.c_str(), name.c_str() + name.size() + 1);
+        b.insert(b.end(), type.c_str(), type.c_str() + type.size() + 1);
+        append32(static_cast<uint32_t>(value.size()));
+        b.insert(b.end(), value.begin(), value.end());
+    };
+    Bytes channels;
+    for (const char* name : {"B", "G", "R"}) {
+        Bytes one(18, 0); // name, its end, half floats (1), linear, reserved, sampling 1 x 1
+        one[0] = static_cast<uint8_t>(name[0]);
+        Put32(one, 2, 1, false);
+        Put32(one, 10, 1, false);
+        Put32(one, 14, 1, false);
+        channels.insert(channels.end(), one.begin(), one.end());
+    }
+    channels.push_back(0);
+    Bytes window(16, 0); // x and y from 0 to the size - 1
+    Put32(window, 8, width - 1, false);
+    Put32(window, 12, height - 1, false);
+    Bytes one(4, 0), center(8, 0);
+    PutFloat(one, 0, 1.0f, false);
+    attribute("channels", "chlist", channels);
+    attribute("compression", "compression", {0});
+    attribute("dataWindow", "box2i", window);
+    attribute("displayWindow", "box2i", window);
+    attribute("lineOrder", "lineOrder", {0});
+    attribute("pixelAspectRatio", "float", one);
+    attribute("screenWindowCenter", "v2f", center);
+    attribute("screenWindowWidth", "float", one);
+    b.push_back(0); // end of the header
+    // One line a block: the table of the blocks' offsets, then the blocks.
+    const uint32_t lineBytes = width * 3 * 2;
+    const std::size_t first = b.size() + 8 * std::size_t{height};
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint64_t offset = first + std::size_t{y} * (8 + lineBytes);
+        for (int i = 0; i < 8; ++i)
+            b.push_back(static_cast<uint8_t>(offset >> (8 * i)));
+    }
+    for (uint32_t y = 0; y < height; ++y) {
+        append32(y);
+        append32(lineBytes);
+        for (uint32_t i = 0; i < width * 3; ++i) {
+            b.push_back(0x00); // 0.5 as a half float, low byte first
+            b.push_back(0x38);
+        }
+    }
     return b;
 }
 
