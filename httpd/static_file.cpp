@@ -104,20 +104,24 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
     // Relative to the current directory when the path is found there, else
     // below the document root. A path too long for the buffer is not found;
     // neither is one that leads outside the roots.
+    // One status query of each candidate: it tells existence, kind, size and
+    // time at once.
     char* full = work->fullPath;
     full[0] = '\0';
-    bool fits;
-    if (rvOSFileExists(path) != 0 && access::IsReachable(path)) {
-        fits = std::strlen(path) < kFullPathSize;
-        if (fits)
-            std::memcpy(full, path, std::strlen(path) + 1);
-    } else {
-        const char* tail = std::strlen(path) >= 2 ? path + 2 : "";
-        const int n = std::snprintf(full, kFullPathSize, "%s%s", s.documentRoot, tail);
-        fits = n >= 0 && static_cast<size_t>(n) < kFullPathSize;
-    }
     platform::FileStatus status;
-    if (!fits || !access::IsReachable(full) || !platform::QueryFileStatus(full, &status)) {
+    bool found = false;
+    const size_t length = std::strlen(path);
+    if (length < kFullPathSize && platform::QueryFileStatus(path, &status) &&
+        access::IsReachable(path)) {
+        std::memcpy(full, path, length + 1);
+        found = true;
+    } else {
+        const char* tail = length >= 2 ? path + 2 : "";
+        const int n = std::snprintf(full, kFullPathSize, "%s%s", s.documentRoot, tail);
+        found = n >= 0 && static_cast<size_t>(n) < kFullPathSize &&
+                platform::QueryFileStatus(full, &status) && access::IsReachable(full);
+    }
+    if (!found) {
         AnswerError(record, headOnly, 404, buffer);
         return;
     }
@@ -184,11 +188,15 @@ void ServeFile(ConnectionRecord* record, int32_t headOnly, char* path, size_t ca
     if (statusKnown &&
         FormatHttpDate(platform::UnixFromFileTime(status.lastWriteTime), date, sizeof date) != 0)
         lastModified = date;
-    const int64_t size = platform::FileSeek(file.handle, 0, platform::SeekOrigin::End);
+    // The size the status query read; the open file's own when there is none.
+    uint64_t size = status.size;
+    if (!statusKnown && !platform::FileSize(file.handle, &size))
+        size = 0;
     FilePlan& plan = work->plan;
-    PlanFileAnswer(conditions, size < 0 ? 0 : size, lastModified, &plan);
+    PlanFileAnswer(conditions, static_cast<int64_t>(size), lastModified, &plan);
     SetStatus(record, plan.status);
-    if (plan.length >= 1 || plan.rangeFlag > 0)
+    // A file opens at its start.
+    if ((plan.length >= 1 || plan.rangeFlag > 0) && plan.start != 0)
         platform::FileSeek(file.handle, plan.start, platform::SeekOrigin::Begin);
 
     if (plan.rangeFlag == -1) {

@@ -45,7 +45,9 @@ int32_t kxrCheckVirtual(char* path) {
         if (auto mapLocator = mapLocatorOp.load()) {
             mapped = mapLocator(&client, path);
         }
-        if (rvOSFileExists(path) != 0) {
+        // A path below no root is not found whether it exists or not: only a
+        // mapped one is looked up.
+        if (mapped != 0 && rvOSFileExists(path) != 0) {
             found = mapped;
         }
     } catch (...) {
