@@ -1,5 +1,5 @@
 // Who may do what once users are configured: three roles, each including the
-// one below it.
+// one below it, and the role a request needs.
 #ifndef KXR_ACCESS_ROLES_H
 #define KXR_ACCESS_ROLES_H
 
@@ -26,6 +26,13 @@ inline std::optional<Role> RoleFromName(std::string_view name) {
     }
     return std::nullopt;
 }
+
+// The role a request needs. requestLine is the request line as the server
+// read it (its method decides whether the router sees the request at all);
+// routedText is what the router is handed: the receive buffer up to its
+// first zero, request line, header lines and what arrived of a body. The
+// answer is the highest need of everything the request could set off.
+Role RequiredRole(std::string_view requestLine, std::string_view routedText);
 
 } // namespace kxr::access
 
