@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "access/access_policy.h"
 #include "httpd/connection.h"
 #include "httpd/listener.h"
 #include "httpd/server_settings.h"
@@ -135,6 +136,8 @@ int32_t kxrStart() {
         const char* const argv[] = {"-p", portText, "-r", rootCandidate};
         httpd::ParseServerOptions(4, argv);
         httpd::OpenServerLog(httpd::GetServerSettings().logFileName);
+        // Read at every start, before the first connection is accepted.
+        access::LoadAccessSettings();
 
         httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
         listenerRunning.store(1);

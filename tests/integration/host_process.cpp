@@ -44,15 +44,14 @@ std::pair<std::string, std::string> StatusAndBody(const std::string& answer) {
     return {answer.substr(0, answer.find("\r\n")), kxrtest::Body(answer)};
 }
 
-bool HostProcess::Start(const std::string& extraConfig) {
+bool HostProcess::Start(const std::string& extraConfig, const std::string& netServerLines) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         port_ = kxrtest::FreeLoopbackPort();
         const fs::path config = Dir() / "kxr.toml";
         // Literal TOML strings: a Windows path keeps its backslashes.
         kxrtest::WriteFile(config, "[KXR.NetServer]\nHTTPPort = " + std::to_string(port_) +
-                                       "\nHTTPPath = '" + root_.string() +
-                                       "'\n\n[KXR.Internal0]\nDir = '" +
-                                       (Dir() / "media").string() +
+                                       "\nHTTPPath = '" + root_.string() + "'\n" + netServerLines +
+                                       "\n[KXR.Internal0]\nDir = '" + (Dir() / "media").string() +
                                        "'\n\n[KXR.Engine]\nChannels = 2\nDeterministic = 1\n"
                                        "LogDir = '" +
                                        (Dir() / "logs").string() + "'\n" + extraConfig);

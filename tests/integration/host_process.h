@@ -18,10 +18,12 @@ public:
     HostProcess();
     ~HostProcess(); // not copied: it owns its directory
 
-    // Writes the configuration (with extraConfig at its end), starts kxr-host
-    // and waits until it accepts connections. False (with the reason in
-    // Failure()) when it did not.
-    bool Start(const std::string& extraConfig = std::string());
+    // Writes the configuration (with netServerLines in its [KXR.NetServer]
+    // table and extraConfig at its end), starts kxr-host and waits until it
+    // accepts connections. False (with the reason in Failure()) when it did
+    // not.
+    bool Start(const std::string& extraConfig = std::string(),
+               const std::string& netServerLines = std::string());
     // Asks the host to stop and waits up to timeoutMs; true with its exit
     // code when it ended.
     bool Stop(uint32_t timeoutMs, int* exitCode);
