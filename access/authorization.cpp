@@ -2,6 +2,7 @@
 
 #include "access/base64.h"
 #include "access/password_hash.h"
+#include "access/text_match.h"
 
 namespace kxr::access {
 
@@ -12,22 +13,6 @@ constexpr std::string_view kScheme = "basic";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool IsControl(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u < 0x20 || u == 0x7F;
-}
-
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
-        if (c != lower[i])
-            return false;
-    }
-    return true;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -53,12 +38,8 @@ AuthorizationStatus ReadValue(std::string_view value, BasicCredentials* out) {
         return AuthorizationStatus::Malformed;
     const std::string_view user = std::string_view(decoded).substr(0, colon);
     const std::string_view password = std::string_view(decoded).substr(colon + 1);
-    if (!IsValidUserName(user) || password.size() > kMaxPasswordLength)
+    if (!IsValidUserName(user) || !IsPossiblePassword(password))
         return AuthorizationStatus::Malformed;
-    for (char c : password) {
-        if (IsControl(c))
-            return AuthorizationStatus::Malformed;
-    }
     out->user.assign(user);
     out->password.assign(password);
     return AuthorizationStatus::Basic;

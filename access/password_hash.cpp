@@ -65,6 +65,17 @@ bool IsValidUserName(std::string_view name) {
     return true;
 }
 
+bool IsPossiblePassword(std::string_view password) {
+    if (password.size() > kMaxPasswordLength)
+        return false;
+    for (char c : password) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 bool ParsePasswordEntry(std::string_view text, PasswordEntry* out, std::string* reason) {
     const std::vector<std::string_view> fields = SplitFields(text);
     if (fields.size() != 5) {

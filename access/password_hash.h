@@ -36,6 +36,10 @@ struct PasswordEntry {
 // TOML key and can never hold the ":" that ends a name in Basic credentials.
 bool IsValidUserName(std::string_view name);
 
+// A password Basic credentials can carry: at most kMaxPasswordLength bytes,
+// none of them a control character.
+bool IsPossiblePassword(std::string_view password);
+
 // False with a reason ("the iteration count 1000 is below 100000", ...) when
 // the text is not a usable entry.
 bool ParsePasswordEntry(std::string_view text, PasswordEntry* out, std::string* reason);

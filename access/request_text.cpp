@@ -2,24 +2,9 @@
 
 #include <cstdint>
 
+#include "access/text_match.h"
+
 namespace kxr::access {
-
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        const char a = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
-        const char b =
-            prefix[i] >= 'A' && prefix[i] <= 'Z' ? static_cast<char>(prefix[i] + 32) : prefix[i];
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 ApiRequestText ReadApiRequestText(std::string_view all) {
     ApiRequestText out;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "access/request_text.h"
+#include "access/text_match.h"
 
 namespace kxr::access {
 
@@ -36,20 +37,6 @@ constexpr std::string_view kMediaCmdQueries[] = {"GetState", "GetValue", "ValueG
                                                  "ValueSupported"};
 // A first piece with this prefix comes before the command word.
 constexpr std::string_view kMediaCmdLeadIn = "KXRXMLMediaCmd";
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (Lower(text[i]) != Lower(prefix[i]))
-            return false;
-    }
-    return true;
-}
 
 bool Contains(std::string_view text, std::string_view word) {
     return text.find(word) != std::string_view::npos;

@@ -1,7 +1,6 @@
 // kxr-host: loads the engine and the web-server module, owns the
 // configuration file, answers the module's relayed paths and runs until it
 // is asked to stop.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -141,10 +140,7 @@ int PrintUserLine(const Options& options) {
         password.push_back(static_cast<char>(c));
     if (!password.empty() && password.back() == '\r')
         password.pop_back();
-    const bool control = std::any_of(password.begin(), password.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
-    if (password.empty() || password.size() > access::kMaxPasswordLength || control) {
+    if (password.empty() || !access::IsPossiblePassword(password)) {
         std::fprintf(stderr,
                      "kxr-host: give the password on standard input: one line of 1 to %zu "
                      "characters without control characters\n",
