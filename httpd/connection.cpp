@@ -202,8 +202,9 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     if (n < 0)
         work->line[0] = '\0';
 
+    // A request line that never came is not answered at all.
     const bool post = n >= 5 && StartsWith(line, "POST ");
-    if (!Admit(record, work, post))
+    if (n >= 0 && !Admit(record, work, post))
         return;
 
     if (n >= 4 && StartsWith(line, "GET ")) {
