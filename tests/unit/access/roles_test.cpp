@@ -122,35 +122,6 @@ const std::vector<Row>& Rows() {
     return rows;
 }
 
-// Calls that change the engine's state, or a MediaCmd that is not a query.
-bool ChangesState(const FakeEngine& engine) {
-    for (const EngineCall& call : engine.Calls()) {
-        switch (call.ordinal) {
-        case kOrdPlay:
-        case kOrdPlayAtSpeed:
-        case kOrdLoadClip:
-        case kOrdPause:
-        case kOrdSeek:
-        case kOrdSeekRelative:
-        case kOrdStop:
-        case kOrdRecord:
-        case kOrdRecordStop:
-        case kOrdEject:
-        case kOrdSetMode:
-        case kOrdSetErrorLog:
-            return true;
-        case kOrdMediaCmd:
-            if (call.args[1] != kCmdGetState && call.args[1] != kCmdGetValue &&
-                call.args[1] != kCmdValueSupported)
-                return true;
-            break;
-        default:
-            break;
-        }
-    }
-    return false;
-}
-
 // Media commands reach the fake engine too, so that it sees every command.
 class RoleDecision : public ApiTest {
 protected:
@@ -181,7 +152,7 @@ TEST_F(RoleDecision, WhatAViewerMayAskChangesNothingInTheDispatcher) {
         engine.Clear();
         kxr::selectedChannel = 0;
         Ask(row.text);
-        EXPECT_FALSE(ChangesState(engine)) << row.text << "\n" << Trace(engine);
+        EXPECT_FALSE(engine.ChangedState()) << row.text << "\n" << Trace(engine);
         EXPECT_EQ(kxr::selectedChannel, 0u) << row.text;
     }
 }
@@ -196,7 +167,7 @@ TEST_F(RoleDecision, HeaderLinesAndBodiesCanDriveTheDispatcher) {
     for (const std::string& text : texts) {
         engine.Clear();
         Ask(text);
-        EXPECT_TRUE(ChangesState(engine)) << text;
+        EXPECT_TRUE(engine.ChangedState()) << text;
         EXPECT_EQ(Needs(text), Role::Operator) << text;
     }
 }
@@ -245,7 +216,7 @@ TEST_F(RoleDecision, EveryDispatcherWordHasADecision) {
         if (role == Role::Viewer) {
             engine.Clear();
             Get("KXR" + std::string(entry.word));
-            EXPECT_FALSE(ChangesState(engine)) << entry.word << "\n" << Trace(engine);
+            EXPECT_FALSE(engine.ChangedState()) << entry.word << "\n" << Trace(engine);
         }
     }
 }
@@ -307,7 +278,7 @@ TEST_F(RoleDecision, PageKeysThatActAreTheOnesThatNeedAnOperator) {
         kxr::selectedChannel = 0;
         request.query = std::string("x&") + piece;
         client.ParsePageQuery(&request);
-        const bool acts = ChangesState(engine) || kxr::selectedChannel != 0;
+        const bool acts = engine.ChangedState() || kxr::selectedChannel != 0;
         EXPECT_EQ(Needs(std::string("GET /KXRStatus?x&") + piece + " HTTP/1.1\r\n\r\n"),
                   acts ? Role::Operator : Role::Viewer)
             << piece << "\n"
