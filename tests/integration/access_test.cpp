@@ -80,17 +80,6 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Whether a directory of that name was made anywhere in the host's folder.
-bool DirectoryMade(const fs::path& top, const std::string& name) {
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
-        const std::string found = entry.path().filename().string();
-        if (entry.is_directory() && found.size() >= name.size() &&
-            found.compare(found.size() - name.size(), name.size(), name) == 0)
-            return true;
-    }
-    return false;
-}
-
 // The server's usual error answer: its head lines and its error page.
 void ExpectErrorPage(const Reply& reply, long status, const std::string& reason,
                      const std::string& what) {
@@ -283,7 +272,8 @@ TEST_F(UsersHost, AViewerReadsButCannotDrive) {
     ExpectErrorPage(Send(host_->Port(), body), 403, "Forbidden", "POST body");
 
     EXPECT_EQ(State(), before);
-    EXPECT_FALSE(DirectoryMade(host_->Dir(), "by-viewer"));
+    // Asked the way MakeDir would have named it.
+    EXPECT_TRUE(Has(As(kViewer, "/KXRXML/FileInfo?\\RecordDrive\\by-viewer").body, "END OF LIST"));
 }
 
 TEST_F(UsersHost, AnOperatorDrivesButCannotReachTheHost) {
@@ -291,7 +281,8 @@ TEST_F(UsersHost, AnOperatorDrivesButCannotReachTheHost) {
     EXPECT_EQ(As(kOperator, "/KXRGetState?play").body, "Playing");
     EXPECT_EQ(As(kOperator, "/KXRGetState?stop").body, "Stopped");
     EXPECT_EQ(As(kOperator, "/KXRXML/MakeDir?\\RecordDrive\\by-operator").status, 200);
-    EXPECT_TRUE(DirectoryMade(host_->Dir(), "by-operator"));
+    EXPECT_TRUE(Has(As(kOperator, "/KXRXML/FileInfo?\\RecordDrive\\by-operator").body,
+                    "IsDirectory=\"1\""));
     for (const char* target : {"/config?x", "/vorn?request=x", "/monitor/0"})
         ExpectErrorPage(As(kOperator, target), 403, "Forbidden", target);
 }
