@@ -1,5 +1,6 @@
 #include "host/host_config.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace {
 
 // Large enough for any path the host writes; the store reports longer values.
 constexpr uint32_t kValueBufferSize = 4096;
+// Its entries begin with the user's role; the password hash behind it is
+// never shown.
+constexpr const char* kUsersKey = "KXR\\NetServer\\Users";
 
 bool ReadText(const std::string& key, const std::string& name, std::string* out) {
     std::vector<char> buffer(kValueBufferSize);
@@ -74,6 +78,9 @@ void AppendTable(const std::string& key, std::string* out) {
             std::string text;
             if (!ReadText(key, entry.name, &text)) {
                 continue;
+            }
+            if (key == kUsersKey) {
+                text.resize(std::min(text.size(), text.find(':')));
             }
             value = "\"" + JsonEscape(text) + "\"";
         } else if (entry.type == RV_CFG_TYPE_DWORD) {

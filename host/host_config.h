@@ -23,7 +23,8 @@ int MakeConfigPathsAbsolute(const std::string& base);
 std::string ConfiguredDocumentRoot();
 
 // The configuration store as one JSON object: tables as objects, texts as
-// strings, 32-bit values as numbers.
+// strings, 32-bit values as numbers. A user of [KXR.NetServer.Users] shows
+// only its role.
 std::string ConfigAsJson();
 
 // Text as the body of a JSON string (quotes not included).

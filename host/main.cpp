@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "access/password_hash.h"
 #include "host/host_callback.h"
 #include "host/host_config.h"
 #include "kxr/engine.h"
@@ -32,6 +34,10 @@ struct Options {
     std::string module;
     std::string interface;
     long port = 0;
+    // --hash-password NAME ROLE: print a user's line instead of serving.
+    bool hashPassword = false;
+    std::string userName;
+    std::string userRole;
 };
 
 // Without --interface or an "Interface" of its own, the demo host serves
@@ -42,6 +48,7 @@ void PrintUsage(const char* program) {
     std::printf(
         "Usage: %s [--config FILE] [--port N] [--root DIR] [--interface ADDR] [--engine LIB]"
         " [--module LIB]\n"
+        "       %s --hash-password NAME ROLE < password\n"
         "  --config FILE  configuration file (default: %s)\n"
         "  --port N       serve on port N; stored in the configuration\n"
         "  --root DIR     serve DIR as the document root; stored in the configuration\n"
@@ -50,8 +57,12 @@ void PrintUsage(const char* program) {
         "  --engine LIB   engine library (default: beside kxr-host, else the build's)\n"
         "  --module LIB   web-server module (default: beside kxr-host, else the build's)\n"
         "Relative paths in the configuration are taken from the file's directory.\n"
-        "Stop with Ctrl-C (SIGINT) or SIGTERM.\n",
-        program, KXR_HOST_DEFAULT_CONFIG);
+        "Stop with Ctrl-C (SIGINT) or SIGTERM.\n"
+        "  --hash-password NAME ROLE  reads a password from standard input and prints\n"
+        "                 the line that gives user NAME (letters, digits, _ and -) that\n"
+        "                 password and ROLE (viewer, operator or admin) under\n"
+        "                 [KXR.NetServer.Users]\n",
+        program, program, KXR_HOST_DEFAULT_CONFIG);
 }
 
 // 0: run; 1: stop with success (help); 2: bad arguments.
@@ -61,6 +72,16 @@ int ParseOptions(int argc, char** argv, Options* options) {
         if (arg == "--help" || arg == "-h") {
             PrintUsage(argv[0]);
             return 1;
+        }
+        if (arg == "--hash-password") {
+            if (i + 2 >= argc) {
+                std::fprintf(stderr, "kxr-host: --hash-password needs a NAME and a ROLE\n");
+                return 2;
+            }
+            options->hashPassword = true;
+            options->userName = argv[++i];
+            options->userRole = argv[++i];
+            continue;
         }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "kxr-host: %s needs a value\n", arg.c_str());
@@ -131,6 +152,41 @@ template <typename Fn> Fn Export(void* library, const char* name) {
     return reinterpret_cast<Fn>(plat::SharedLibrarySymbol(library, name));
 }
 
+// Prints the configuration line of a user whose password comes on standard
+// input (its first line, without the line end). The exit code of kxr-host.
+int PrintUserLine(const Options& options) {
+    namespace access = kxr::access;
+    const std::optional<access::Role> role = access::RoleFromName(options.userRole);
+    if (!access::IsValidUserName(options.userName)) {
+        std::fprintf(stderr, "kxr-host: a user name is 1 to %zu letters, digits, \"_\" or \"-\"\n",
+                     access::kMaxUserNameLength);
+        return 2;
+    }
+    if (!role) {
+        std::fprintf(stderr, "kxr-host: the role is viewer, operator or admin\n");
+        return 2;
+    }
+    std::string password;
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar())
+        password.push_back(static_cast<char>(c));
+    if (!password.empty() && password.back() == '\r')
+        password.pop_back();
+    if (password.empty() || !access::IsPossiblePassword(password)) {
+        std::fprintf(stderr,
+                     "kxr-host: give the password on standard input: one line of 1 to %zu "
+                     "characters without control characters\n",
+                     access::kMaxPasswordLength);
+        return 2;
+    }
+    access::PasswordEntry entry;
+    if (!access::MakePasswordEntry(*role, password, access::kDefaultIterations, &entry)) {
+        std::fprintf(stderr, "kxr-host: the system's crypto library failed\n");
+        return 1;
+    }
+    std::printf("%s\n", access::UserConfigLine(options.userName, entry).c_str());
+    return 0;
+}
+
 std::string CurrentAbsolute(const std::string& path) {
     return kxrhost::MakeAbsolute(plat::DirectoryCurrent(), path);
 }
@@ -147,6 +203,9 @@ int main(int argc, char** argv) {
     Options options;
     if (const int parsed = ParseOptions(argc, argv, &options); parsed != 0) {
         return parsed == 1 ? 0 : 2;
+    }
+    if (options.hashPassword) {
+        return PrintUserLine(options);
     }
 
     const std::string configPath = CurrentAbsolute(options.config);

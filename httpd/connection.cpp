@@ -8,6 +8,7 @@
 #include <string>
 
 #include "access/access_log.h"
+#include "access/access_policy.h"
 #include "httpd/file_conditions.h"
 #include "httpd/listener.h"
 #include "httpd/request_reader.h"
@@ -28,6 +29,7 @@ constexpr char kOptionsHeaders[] =
     "Allow: GET,HEAD\r\nPublic: OPTIONS,GET,HEAD\r\nAccess-Control-Allow-Origin: *\r\n"
     "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
     "Access-Control-Allow-Headers: X-PINGOTHER, Content-Type\r\nConnection: close\r\n";
+constexpr char kChallenge[] = "WWW-Authenticate: Basic realm=\"kxrHTTPD2\", charset=\"UTF-8\"\r\n";
 // The whole request, body included, must fit the receive buffer with its
 // terminator.
 constexpr int64_t kRequestLimit = static_cast<int64_t>(kRecvBufferSize) - 1;
@@ -135,6 +137,63 @@ void Decode(RequestWork* work, const char* target) {
     DecodeRequestPath(target, work->path + 2, kPathBufferSize - 2);
 }
 
+// Answers with an error status, the usual head and error page, and extra
+// header lines; nothing else runs for the request.
+void Refuse(ConnectionRecord* record, RequestWork* work, int32_t code, const char* headers) {
+    SetAccessText(record, nullptr);
+    SetStatus(record, code);
+    AddResponseHeaders(record, headers);
+    BuildResponseHead(record, StartsWith(work->line, "HEAD ") ? 1 : 0, work->send, kSendBufferSize);
+}
+
+// With users configured: the credentials the head carries. False when the
+// request was answered here (a challenge, or too many failures).
+bool Authenticate(ConnectionRecord* record, RequestWork* work, access::Authenticator& users,
+                  access::AuthResult* result) {
+    ReadRequestHead(record);
+    *result = users.Check(record->recvBuffer, record->clientAddr, platform::MonotonicMs());
+    if (result->outcome == access::AuthOutcome::Accepted) {
+        std::snprintf(record->user, sizeof record->user, "%s", result->user.c_str());
+        return true;
+    }
+    if (result->outcome == access::AuthOutcome::Throttled) {
+        const std::string retry =
+            "Retry-After: " + std::to_string(result->retryAfterSeconds) + "\r\n";
+        Refuse(record, work, 429, retry.c_str());
+    } else {
+        Refuse(record, work, 401, kChallenge);
+    }
+    return false;
+}
+
+// What may answer a request before it is served, in this order: the
+// allow-list, the credentials, a POST body too large, the role the request
+// needs. False when one of them answered.
+bool Admit(ConnectionRecord* record, RequestWork* work, bool post) {
+    const std::shared_ptr<const access::AccessPolicy> policy = access::CurrentAccessPolicy();
+    if (!policy->allowList.Allows(record->clientAddr)) {
+        Refuse(record, work, 403, nullptr);
+        return false;
+    }
+    access::Authenticator* users = policy->authenticator.get();
+    access::AuthResult auth;
+    if (users != nullptr && !Authenticate(record, work, *users, &auth))
+        return false;
+    // The role a POST needs depends on its body too.
+    if (post && ReadPostBody(record) == BodyResult::TooLarge) {
+        Refuse(record, work, 413, nullptr);
+        return false;
+    }
+    // What the router will be handed.
+    const std::string_view routed(record->recvBuffer,
+                                  strnlen(record->recvBuffer, kRecvBufferSize - 1));
+    if (users != nullptr && auth.role < access::RequiredRole(work->line, routed)) {
+        Refuse(record, work, 403, nullptr);
+        return false;
+    }
+    return true;
+}
+
 void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     ResetResponse(record);
     int32_t headOnly = 1;
@@ -142,6 +201,11 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     const char* line = work->line;
     if (n < 0)
         work->line[0] = '\0';
+
+    // A request line that never came is not answered at all.
+    const bool post = n >= 5 && StartsWith(line, "POST ");
+    if (n >= 0 && !Admit(record, work, post))
+        return;
 
     if (n >= 4 && StartsWith(line, "GET ")) {
         if ((work->routed = Route(record) > 0))
@@ -154,13 +218,7 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     } else if (n >= 8 && StartsWith(line, "OPTIONS ")) {
         SendOptionsReply(record);
         return;
-    } else if (n >= 5 && StartsWith(line, "POST ")) {
-        if (ReadPostBody(record) == BodyResult::TooLarge) {
-            SetAccessText(record, nullptr);
-            SetStatus(record, 413);
-            BuildResponseHead(record, 0, work->send, kSendBufferSize);
-            return;
-        }
+    } else if (post) {
         if ((work->routed = Route(record) > 0))
             return;
         Decode(work, line + 5);
@@ -201,6 +259,7 @@ void LogAccess(const ConnectionRecord* record, const RequestWork& work, int64_t 
     entry.clientAddr = record->clientAddr;
     entry.unixTime = arrived;
     entry.requestLine = work.line;
+    entry.user = record->user;
     entry.bytes = BytesSent();
     if (work.routed)
         entry.status = 200;

@@ -23,6 +23,8 @@ inline constexpr size_t kFullPathSize = 260;
 inline constexpr uint32_t kRequestWaitMs = 2000;
 // What kxrCheckVirtual may use of the text it rewrites, terminator included.
 inline constexpr size_t kVirtualCheckSize = 256;
+// A user name and its terminator.
+inline constexpr size_t kUserFieldSize = 64;
 
 } // namespace kxr::httpd
 
@@ -40,6 +42,9 @@ struct ConnectionRecord {
     char contentType[kxr::httpd::kContentTypeSize];
     char extraHeaders[kxr::httpd::kExtraHeadersSize];
     const char* logDescriptor;
+    // The user whose credentials the request carried once they were
+    // accepted; empty without users or before.
+    char user[kxr::httpd::kUserFieldSize];
 };
 
 #endif

@@ -45,6 +45,10 @@ int HexValue(char c) {
     return value < 16 ? value : -1;
 }
 
+bool HoldsEndOfHead(const char* buffer) {
+    return std::strstr(buffer, "\r\n\r\n") != nullptr || std::strstr(buffer, "\n\n") != nullptr;
+}
+
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
@@ -96,6 +100,27 @@ int32_t ReadRequestLineFrom(ConnectionRecord* record, char* target, size_t capac
 
 int32_t ReadRequestLine(ConnectionRecord* record, char* target, size_t capacity) {
     return ReadRequestLineFrom(record, target, capacity, ReceiveFromSocket, record);
+}
+
+void ReadRequestHeadFrom(ConnectionRecord* record, ReceiveFn receive, void* context) {
+    size_t count = record->recvCount > 0 ? static_cast<size_t>(record->recvCount) : 0;
+    if (count > kReceiveChunk)
+        count = kReceiveChunk;
+    record->recvBuffer[count] = '\0';
+    while (count < kReceiveChunk && !HoldsEndOfHead(record->recvBuffer)) {
+        int error = 0;
+        const int64_t n =
+            receive(context, record->recvBuffer + count, kReceiveChunk - count, &error);
+        if (n <= 0)
+            break;
+        count += static_cast<size_t>(n);
+        record->recvBuffer[count] = '\0';
+    }
+    record->recvCount = static_cast<int64_t>(count);
+}
+
+void ReadRequestHead(ConnectionRecord* record) {
+    ReadRequestHeadFrom(record, ReceiveFromSocket, record);
 }
 
 int32_t DecodeRequestPath(const char* source, char* target, size_t capacity) {

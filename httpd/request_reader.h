@@ -23,6 +23,12 @@ int32_t ReadRequestLineFrom(ConnectionRecord* record, char* target, size_t capac
 // The same from the record's socket.
 int32_t ReadRequestLine(ConnectionRecord* record, char* target, size_t capacity);
 
+// After the request line: receives behind what the buffer holds until it
+// holds the blank line that ends the head, the buffer is full, the peer
+// stops sending or a receive fails. The buffer stays zero-terminated.
+void ReadRequestHeadFrom(ConnectionRecord* record, ReceiveFn receive, void* context);
+void ReadRequestHead(ConnectionRecord* record);
+
 // Copies the target up to "?", a blank or the end, decoding %XX escapes;
 // always zero-terminated within capacity. Returns 1.
 int32_t DecodeRequestPath(const char* source, char* target, size_t capacity);

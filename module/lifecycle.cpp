@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "access/access_log.h"
+#include "access/access_policy.h"
 #include "access/containment.h"
 #include "httpd/connection.h"
 #include "httpd/connection_pool.h"
@@ -198,6 +199,8 @@ int32_t kxrStart() {
         httpd::OpenServerLog(httpd::GetServerSettings().logFileName);
         OpenConfiguredAccessLog();
         ApplyConnectionLimits();
+        // Read at every start, before the first connection is accepted.
+        access::LoadAccessSettings();
 
         httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
         listenerRunning.store(1);

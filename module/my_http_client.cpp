@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "access/request_text.h"
 #include "answer/text_codec.h"
 #include "api/channel_queries.h"
 #include "binding/engine_binding.h"
@@ -116,31 +117,9 @@ void CopyClip(char (&clip)[kClipFieldSize], const std::string& value) {
 } // namespace
 
 void ParseRequestText(const char* text, CHttpRequest& request) {
-    const std::string_view all = text != nullptr ? text : "";
-    std::string_view path = all;
-    const size_t blank = all.find(' ');
-    if (blank != std::string_view::npos && !StartsWithNoCase(all, "KXRXML")) {
-        // Skips the method, its blank and the slash; "- 6" takes back the
-        // blank before "HTTP/" and the five characters of "GET /".
-        const int64_t start = static_cast<int64_t>(blank) + 2;
-        const size_t http = all.find("HTTP/");
-        const int64_t length = http != std::string_view::npos
-                                   ? static_cast<int64_t>(http) - 6
-                                   : static_cast<int64_t>(all.size()) - start;
-        const size_t from =
-            static_cast<size_t>(start) < all.size() ? static_cast<size_t>(start) : all.size();
-        path = start < length ? all.substr(from, static_cast<size_t>(length)) : all.substr(from);
-    }
-    request.path.assign(path);
-    const size_t mark = request.path.find('?');
-    if (mark != std::string::npos) {
-        request.query = request.path.substr(mark + 1);
-    } else if (Contains(request.path, "NextDirEntry")) {
-        request.query.clear();
-    } else {
-        // A path such as KXRXML/Status&channel=2 still carries its arguments.
-        request.query = request.path;
-    }
+    const access::ApiRequestText read = access::ReadApiRequestText(text != nullptr ? text : "");
+    request.path.assign(read.path);
+    request.query.assign(read.query);
     request.clipQuery = request.query;
     request.fileQuery = request.query;
     request.parsed = 1;

@@ -185,6 +185,34 @@ std::vector<unsigned> FakeEngine::Ordinals() const {
     return ordinals;
 }
 
+bool FakeEngine::ChangedState() const {
+    for (const EngineCall& call : Calls()) {
+        switch (call.ordinal) {
+        case kOrdPlay:
+        case kOrdPlayAtSpeed:
+        case kOrdLoadClip:
+        case kOrdPause:
+        case kOrdSeek:
+        case kOrdSeekRelative:
+        case kOrdStop:
+        case kOrdRecord:
+        case kOrdRecordStop:
+        case kOrdEject:
+        case kOrdSetMode:
+        case kOrdSetErrorLog:
+            return true;
+        case kOrdMediaCmd:
+            if (call.args[1] != kCmdGetState && call.args[1] != kCmdGetValue &&
+                call.args[1] != kCmdValueSupported)
+                return true;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 void FakeEngine::Clear() {
     std::lock_guard<std::mutex> hold(lock_);
     calls_.clear();

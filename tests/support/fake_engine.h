@@ -31,6 +31,9 @@ public:
     const EngineTable& Table() const { return table_; }
     std::vector<EngineCall> Calls() const;
     std::vector<unsigned> Ordinals() const;
+    // Whether a recorded call changed the engine's state: the transport, a
+    // mode, the error log, or a media command other than a query.
+    bool ChangedState() const;
     void Clear();
 
     // What an ordinal returns (0 unless set) and writes into its text output.

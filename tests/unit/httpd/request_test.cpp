@@ -108,6 +108,36 @@ TEST(ReadRequestLine, SplitsLinesAcrossReceives) {
     }
 }
 
+TEST(ReadRequestHead, GathersTheHeadBehindTheRequestLine) {
+    struct HeadCase {
+        std::vector<std::string> chunks;
+        std::string buffer; // what the receive buffer holds afterwards
+    };
+    const std::string big(5000, 'h');
+    const std::vector<HeadCase> cases = {
+        // Header lines in later receives are appended to the first.
+        {{"GET / HTTP/1.1\r\n", "Host: x\r\n", "Authorization: Basic eDp5\r\n\r\n", "body"},
+         "GET / HTTP/1.1\r\nHost: x\r\nAuthorization: Basic eDp5\r\n\r\n"},
+        // Nothing more is asked for once the blank line is there.
+        {{"GET / HTTP/1.1\r\nA: b\r\n\r\nbody", "more"}, "GET / HTTP/1.1\r\nA: b\r\n\r\nbody"},
+        {{"GET / HTTP/1.0\nA: b\n\n", "more"}, "GET / HTTP/1.0\nA: b\n\n"},
+        // A peer that stops leaves what came.
+        {{"GET / HTTP/1.1\r\n", "A: b\r\n"}, "GET / HTTP/1.1\r\nA: b\r\n"},
+        // The buffer never overflows.
+        {{"GET / HTTP/1.1\r\n", big}, "GET / HTTP/1.1\r\n" + big.substr(0, kRecvBufferSize - 17)},
+    };
+    for (const HeadCase& c : cases) {
+        ChunkSource source{c.chunks, 0, 0};
+        auto record = std::make_unique<ConnectionRecord>();
+        *record = ConnectionRecord{};
+        char line[4096];
+        ReadRequestLineFrom(record.get(), line, sizeof line, ChunkSource::Receive, &source);
+        ReadRequestHeadFrom(record.get(), ChunkSource::Receive, &source);
+        EXPECT_EQ(std::string(record->recvBuffer), c.buffer) << c.chunks[0] << c.chunks[1];
+        EXPECT_EQ(record->recvCount, static_cast<int64_t>(c.buffer.size()));
+    }
+}
+
 TEST(ReadRequestLine, ASocketTimeOutGivesUp) {
     test::RecordOnPair rp;
     platform::SocketSetReceiveTimeout(rp.pair.server, 100);

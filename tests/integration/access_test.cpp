@@ -1,0 +1,398 @@
+// Who may connect and who may do what, over real HTTP against a running
+// kxr-host with libcurl as the client: the allow-list from 127.0.0.2 (loopback
+// too), and users with their roles.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "access/password_hash.h"
+#include "host_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace ka = kxr::access;
+
+struct Ask {
+    std::string target;
+    std::string method = "GET"; // GET, HEAD, OPTIONS or POST
+    std::string user;           // no credentials when empty
+    std::string password;
+    std::string from = "127.0.0.1"; // the client's own address
+    std::vector<std::string> headers;
+    std::string body; // for POST
+};
+
+struct Reply {
+    CURLcode code = CURLE_FAILED_INIT;
+    long status = 0;
+    std::string head;
+    std::string body;
+};
+
+size_t Collect(char* data, size_t size, size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+Reply Send(uint16_t port, const Ask& ask) {
+    Reply reply;
+    CURL* curl = curl_easy_init();
+    if (curl == nullptr)
+        return reply;
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + ask.target;
+    const std::string from = "host!" + ask.from;
+    const std::string credentials = ask.user + ":" + ask.password;
+    curl_slist* headers = nullptr;
+    for (const std::string& header : ask.headers)
+        headers = curl_slist_append(headers, header.c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_INTERFACE, from.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Collect);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.head);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    if (!ask.user.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(curl, CURLOPT_USERPWD, credentials.c_str());
+    }
+    if (ask.method == "HEAD")
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    else if (ask.method == "POST")
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, ask.body.c_str());
+    else if (ask.method != "GET")
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, ask.method.c_str());
+    reply.code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+    return reply;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The server's usual error answer: its head lines and its error page.
+void ExpectErrorPage(const Reply& reply, long status, const std::string& reason,
+                     const std::string& what) {
+    ASSERT_EQ(reply.code, CURLE_OK) << what << ": " << curl_easy_strerror(reply.code);
+    EXPECT_EQ(reply.status, status) << what;
+    EXPECT_TRUE(Has(reply.head, "\r\nServer: TarvikWebServer\r\n")) << what << "\n" << reply.head;
+    EXPECT_TRUE(Has(reply.head, "\r\nDate: ")) << what;
+    const std::string title = "HTTP " + std::to_string(status) + " - " + reason;
+    EXPECT_TRUE(Has(reply.body, "<TITLE>" + title + "</TITLE>")) << what << "\n" << reply.body;
+}
+
+class CurlSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    static void TearDownTestSuite() { curl_global_cleanup(); }
+};
+
+// Only 127.0.0.1 may connect; 127.0.0.2 is the same machine but not listed.
+class AllowListHost : public CurlSuite {
+protected:
+    static void SetUpTestSuite() {
+        CurlSuite::SetUpTestSuite();
+        host_ = std::make_unique<kxrit::HostProcess>();
+        kxrtest::WriteFile(host_->Root() / "a.txt", "allowed\n");
+        kxrtest::WriteFile(host_->Dir() / "media" / "clipone.mov", "not really a movie");
+        started_ = host_->Start("", "AllowFrom = \"127.0.0.1, ::1\"\n");
+    }
+    static void TearDownTestSuite() {
+        host_.reset();
+        CurlSuite::TearDownTestSuite();
+    }
+    void SetUp() override { ASSERT_TRUE(started_) << host_->Failure(); }
+    static Reply Get(const std::string& target, const std::string& from) {
+        Ask ask;
+        ask.target = target;
+        ask.from = from;
+        return Send(host_->Port(), ask);
+    }
+
+    static inline std::unique_ptr<kxrit::HostProcess> host_;
+    static inline bool started_ = false;
+};
+
+TEST_F(AllowListHost, AnAddressOutsideTheListGetsForbiddenAndNothingRuns) {
+    const Reply inside = Get("/a.txt", "127.0.0.1");
+    ASSERT_EQ(inside.code, CURLE_OK) << curl_easy_strerror(inside.code);
+    EXPECT_EQ(inside.status, 200);
+    EXPECT_EQ(inside.body, "allowed\n");
+
+    for (const char* target :
+         {"/a.txt", "/", "/KXRXML/Status", "/vorn?request=x", "/KXRGetState?load=clipone&play"})
+        ExpectErrorPage(Get(target, "127.0.0.2"), 403, "Forbidden", target);
+    // A HEAD gets the head alone; a POST does not reach the router.
+    Ask head;
+    head.target = "/a.txt";
+    head.method = "HEAD";
+    head.from = "127.0.0.2";
+    const Reply headReply = Send(host_->Port(), head);
+    EXPECT_EQ(headReply.status, 403);
+    EXPECT_TRUE(headReply.body.empty());
+    Ask post;
+    post.target = "/KXRGetState?play";
+    post.method = "POST";
+    post.body = "x=1";
+    post.from = "127.0.0.2";
+    ExpectErrorPage(Send(host_->Port(), post), 403, "Forbidden", "POST");
+
+    // The refused load and play never reached the engine.
+    const Reply state = Get("/KXRGetState", "127.0.0.1");
+    EXPECT_EQ(state.status, 200);
+    EXPECT_EQ(state.body, "Stopped");
+}
+
+TEST_F(AllowListHost, AnIpv6EntryIsReportedAtStart) {
+    EXPECT_TRUE(Has(host_->Output(), "kHTTPD2: AllowFrom: \"::1\" is an IPv6 address, but the "
+                                     "server listens on IPv4 only; the entry is ignored"))
+        << host_->Output();
+}
+
+struct User {
+    const char* name;
+    const char* password;
+    ka::Role role;
+};
+constexpr User kViewer{"viewer1", "v-pass", ka::Role::Viewer};
+constexpr User kOperator{"op", "o-pass", ka::Role::Operator};
+constexpr User kAdmin{"boss", "a-pass", ka::Role::Admin};
+
+// One host with three users, one of each role.
+class UsersHost : public CurlSuite {
+protected:
+    static void SetUpTestSuite() {
+        CurlSuite::SetUpTestSuite();
+        host_ = std::make_unique<kxrit::HostProcess>();
+        kxrtest::WriteFile(host_->Root() / "a.txt", "for readers\n");
+        kxrtest::WriteFile(host_->Dir() / "media" / "clipone.mov", "not really a movie");
+        // A file root where MakeDir may make folders.
+        std::filesystem::create_directories(host_->Dir() / "made");
+        std::string users = "\n[KXR.NetServer.FileDirs]\nMade = '" +
+                            (host_->Dir() / "made").string() + "'\n\n[KXR.NetServer.Users]\n";
+        for (const User& user : {kViewer, kOperator, kAdmin}) {
+            ka::PasswordEntry entry;
+            if (!ka::MakePasswordEntry(user.role, user.password, ka::kMinIterations, &entry))
+                return;
+            users += ka::UserConfigLine(user.name, entry) + "\n";
+        }
+        started_ =
+            host_->Start(users, "AccessLog = '" + (host_->Dir() / "access.log").string() + "'\n");
+    }
+    static void TearDownTestSuite() {
+        host_.reset();
+        CurlSuite::TearDownTestSuite();
+    }
+    void SetUp() override { ASSERT_TRUE(started_) << host_->Failure(); }
+
+    static Reply As(const User& user, const std::string& target) {
+        Ask ask;
+        ask.target = target;
+        ask.user = user.name;
+        ask.password = user.password;
+        return Send(host_->Port(), ask);
+    }
+    static std::string State() { return As(kViewer, "/KXRGetState").body; }
+
+    static inline std::unique_ptr<kxrit::HostProcess> host_;
+    static inline bool started_ = false;
+};
+
+TEST_F(UsersHost, AnonymousClientsAndWrongPasswordsAreChallengedEverywhere) {
+    const char* targets[] = {"/a.txt",         "/",         "/KXRGetState",
+                             "/KXRXML/Status", "/config?x", "/KXRGetState?play"};
+    for (const char* target : targets) {
+        Ask ask;
+        ask.target = target;
+        const Reply reply = Send(host_->Port(), ask);
+        ExpectErrorPage(reply, 401, "Unauthorized", target);
+        EXPECT_TRUE(Has(reply.head,
+                        "\r\nWWW-Authenticate: Basic realm=\"kxrHTTPD2\", charset=\"UTF-8\"\r\n"))
+            << reply.head;
+    }
+    for (const char* method : {"HEAD", "OPTIONS", "POST"}) {
+        Ask ask;
+        ask.target = "/a.txt";
+        ask.method = method;
+        const Reply reply = Send(host_->Port(), ask);
+        EXPECT_EQ(reply.status, 401) << method;
+        EXPECT_TRUE(Has(reply.head, "WWW-Authenticate: Basic")) << method;
+    }
+    for (const auto& [user, password] : {std::pair{"viewer1", "o-pass"}, std::pair{"op", "O-pass"},
+                                         std::pair{"nobody", "v-pass"}, std::pair{"viewer1", ""}}) {
+        Ask ask;
+        ask.target = "/a.txt";
+        ask.user = user;
+        ask.password = password;
+        ExpectErrorPage(Send(host_->Port(), ask), 401, "Unauthorized",
+                        std::string(user) + ":" + password);
+    }
+}
+
+TEST_F(UsersHost, AViewerReadsButCannotDrive) {
+    const Reply file = As(kViewer, "/a.txt");
+    EXPECT_EQ(file.status, 200);
+    EXPECT_EQ(file.body, "for readers\n");
+    EXPECT_EQ(As(kViewer, "/KXRXML/Status?channel=1").status, 200);
+    EXPECT_EQ(As(kViewer, "/KXRXML/MediaCmd?GetState&channel=1").status, 200);
+    EXPECT_EQ(As(kViewer, "/KXRMedia").status, 200);
+    EXPECT_EQ(As(kViewer, "/KXRXML/NextDirEntry").status, 200);
+    const std::string before = State();
+
+    const char* drives[] = {"/KXRGetState?load=clipone&play",
+                            "/KXRGetState?setchannel=1",
+                            "/KXRMedia?PLAY",
+                            "/KXRXML/MediaCmd?Play&channel=0",
+                            "/KXRSetErrorLogClear",
+                            "/KXRXML/ErrorLogSave",
+                            "/KXRXML/MakeDir?\\Made\\by-viewer",
+                            "/config?x",
+                            "/vorn?request=x"};
+    for (const char* target : drives)
+        ExpectErrorPage(As(kViewer, target), 403, "Forbidden", target);
+    // Controls carried where the dispatcher would find them: a header line
+    // of a short target, and a body.
+    Ask referer;
+    referer.target = "/";
+    referer.user = kViewer.name;
+    referer.password = kViewer.password;
+    referer.headers = {"Referer: http://127.0.0.1/KXRMedia?load=clipone&play"};
+    ExpectErrorPage(Send(host_->Port(), referer), 403, "Forbidden", "Referer");
+    Ask body = referer;
+    body.headers.clear();
+    body.method = "POST";
+    body.target = "/KXR";
+    body.body = "KXRXML/MediaCmd?Play&channel=0";
+    ExpectErrorPage(Send(host_->Port(), body), 403, "Forbidden", "POST body");
+
+    EXPECT_EQ(State(), before);
+    // Asked the way MakeDir would have named it.
+    EXPECT_TRUE(Has(As(kViewer, "/KXRXML/FileInfo?\\Made\\by-viewer").body, "END OF LIST"));
+}
+
+TEST_F(UsersHost, TheAccessLogNamesTheUser) {
+    EXPECT_EQ(As(kViewer, "/a.txt?logged").status, 200);
+    // The log is written by a thread of its own: wait for the line.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string log;
+    while (log.find("\"GET /a.txt?logged HTTP/1.1\" 200") == std::string::npos &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        log = kxrtest::ReadFile(host_->Dir() / "access.log");
+    }
+    EXPECT_NE(log.find(" - viewer1 ["), std::string::npos) << log;
+}
+
+TEST_F(UsersHost, AnOperatorDrivesButCannotReachTheHost) {
+    EXPECT_EQ(As(kOperator, "/KXRGetState?load=clipone").body, "Cued");
+    EXPECT_EQ(As(kOperator, "/KXRGetState?play").body, "Playing");
+    EXPECT_EQ(As(kOperator, "/KXRGetState?stop").body, "Stopped");
+    EXPECT_EQ(As(kOperator, "/KXRXML/MakeDir?\\Made\\by-operator").status, 200);
+    EXPECT_TRUE(
+        Has(As(kOperator, "/KXRXML/FileInfo?\\Made\\by-operator").body, "IsDirectory=\"1\""));
+    for (const char* target : {"/config?x", "/vorn?request=x", "/monitor/0"})
+        ExpectErrorPage(As(kOperator, target), 403, "Forbidden", target);
+}
+
+TEST_F(UsersHost, AnAdminReachesTheHostWhichShowsRolesButNoHashes) {
+    const Reply config = As(kAdmin, "/config?x");
+    ASSERT_EQ(config.status, 200) << config.body;
+    EXPECT_TRUE(Has(config.body, "\"Users\":{\"viewer1\":\"viewer\",\"op\":\"operator\","
+                                 "\"boss\":\"admin\"}"))
+        << config.body;
+    EXPECT_FALSE(Has(config.body, "pbkdf2")) << config.body;
+    EXPECT_EQ(As(kAdmin, "/KXRGetState?stop").status, 200);
+}
+
+TEST_F(UsersHost, FailedLoginsAreThrottledPerAddress) {
+    // From an address of its own, so the other tests are not throttled.
+    Ask guess;
+    guess.target = "/a.txt";
+    guess.user = kOperator.name;
+    guess.from = "127.0.0.3";
+    for (int i = 0; i < 5; ++i) {
+        guess.password = "guess" + std::to_string(i);
+        EXPECT_EQ(Send(host_->Port(), guess).status, 401) << i;
+    }
+    guess.password = kOperator.password;
+    const Reply throttled = Send(host_->Port(), guess);
+    ExpectErrorPage(throttled, 429, "Too Many Requests", "after five failures");
+    const size_t at = throttled.head.find("\r\nRetry-After: ");
+    ASSERT_NE(at, std::string::npos) << throttled.head;
+    const long seconds = std::stol(throttled.head.substr(at + 15));
+    EXPECT_GE(seconds, 1);
+    EXPECT_LE(seconds, 60);
+    // The same user from another address is not affected.
+    EXPECT_EQ(As(kOperator, "/a.txt").status, 200);
+}
+
+} // namespace
+
+// kxr-host --hash-password, fed through a shell pipe (not registered on
+// Windows, which has no /bin/sh): its line, pasted into a configuration,
+// lets that user in with that password and that role.
+class HashPasswordLine : public CurlSuite {
+protected:
+    // The exit code, with the output in *output.
+    static int Run(const std::string& input, const std::string& arguments, std::string* output) {
+        const kxrtest::TempDir dir("hashpw");
+        const fs::path log = dir.Path() / "out.txt";
+        const std::string command =
+            "printf '" + input + "' | '" + KXR_HOST_EXECUTABLE + "' --hash-password " + arguments;
+        const auto process =
+            kxr::platform::ProcessSpawn({"/bin/sh", "-c", command}, log.string().c_str());
+        int code = -1;
+        if (process == kxr::platform::kNoProcess ||
+            !kxr::platform::ProcessWait(process, 30000, &code))
+            return -1;
+        *output = kxrtest::ReadFile(log);
+        return code;
+    }
+};
+
+TEST_F(HashPasswordLine, PrintsALineThatLetsTheUserIn) {
+    std::string line;
+    ASSERT_EQ(Run("s3cret pass\\n", "cli-user operator", &line), 0) << line;
+    const std::string prefix = "cli-user = \"operator:pbkdf2-sha256:310000:";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    // 16 bytes of salt and 32 of hash in base64, the closing quote, one line.
+    EXPECT_EQ(line.size(), prefix.size() + 24 + 1 + 44 + 2) << line;
+    EXPECT_EQ(line.substr(line.size() - 2), "\"\n") << line;
+
+    kxrit::HostProcess host;
+    ASSERT_TRUE(host.Start("\n[KXR.NetServer.Users]\n" + line)) << host.Failure();
+    Ask ask;
+    ask.target = "/KXRGetState?stop";
+    ask.user = "cli-user";
+    ask.password = "s3cret pass";
+    EXPECT_EQ(Send(host.Port(), ask).status, 200);
+    ask.password = "s3cret";
+    EXPECT_EQ(Send(host.Port(), ask).status, 401);
+}
+
+TEST_F(HashPasswordLine, RefusesWhatCouldNotLogIn) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"pw\\n", "cli-user root"},      // no such role
+        {"pw\\n", "cli.user viewer"},    // not a bare key
+        {"\\n", "cli-user viewer"},      // no password
+        {"", "cli-user viewer"},         // nothing on standard input
+        {"p\\tw\\n", "cli-user viewer"}, // a control character
+    };
+    for (const auto& [input, arguments] : refused) {
+        std::string output;
+        EXPECT_EQ(Run(input, arguments, &output), 2) << arguments << ": " << output;
+        EXPECT_EQ(output.find("pbkdf2"), std::string::npos) << output;
+    }
+}

@@ -1,0 +1,154 @@
+// AllowFrom: addresses and CIDR blocks, what each lets in, and the messages
+// an engineer gets for entries that cannot be used.
+#include "access/allow_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/kxr_socket.h"
+
+namespace {
+
+namespace ka = kxr::access;
+
+uint32_t Address(const char* dotted) {
+    return kxr::platform::Ipv4Parse(dotted);
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+TEST(AllowList, AddressesAndBlocksLetInExactlyTheirClients) {
+    struct Row {
+        const char* list;
+        std::vector<const char*> allowed;
+        std::vector<const char*> refused;
+    };
+    const Row rows[] = {
+        {"127.0.0.1", {"127.0.0.1"}, {"127.0.0.2", "128.0.0.1", "0.0.0.0"}},
+        {"127.0.0.1, 10.20.0.0/16",
+         {"127.0.0.1", "10.20.0.0", "10.20.255.255", "10.20.7.9"},
+         {"10.21.0.0", "10.19.255.255", "11.20.0.1", "127.0.0.2"}},
+        {"192.168.1.128/25",
+         {"192.168.1.128", "192.168.1.255"},
+         {"192.168.1.127", "192.168.2.200"}},
+        {"10.0.0.0/8,172.16.0.0/12 192.168.0.0/16\t1.2.3.4",
+         {"10.255.1.1", "172.31.255.255", "192.168.77.1", "1.2.3.4"},
+         {"172.32.0.0", "172.15.255.255", "1.2.3.5", "11.0.0.0"}},
+        {"0.0.0.0/0", {"0.0.0.0", "255.255.255.255", "8.8.8.8"}, {}},
+        {"255.255.255.255/32", {"255.255.255.255"}, {"255.255.255.254"}},
+        {"1.2.3.4/31", {"1.2.3.4", "1.2.3.5"}, {"1.2.3.3", "1.2.3.6"}},
+        {"1.2.3.4/1", {"0.0.0.1", "127.255.255.255"}, {"128.0.0.0", "255.0.0.0"}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> messages;
+        const ka::AllowList list = ka::AllowList::Parse(row.list, &messages);
+        EXPECT_FALSE(list.AllowsEveryone()) << row.list;
+        for (const char* a : row.allowed)
+            EXPECT_TRUE(list.Allows(Address(a))) << row.list << " should allow " << a;
+        for (const char* a : row.refused)
+            EXPECT_FALSE(list.Allows(Address(a))) << row.list << " should refuse " << a;
+        // 1.2.3.4/1 has host bits set; the others are clean.
+        EXPECT_EQ(messages.size(), std::string(row.list) == "1.2.3.4/1" ? 1u : 0u)
+            << Joined(messages);
+    }
+}
+
+TEST(AllowList, WithoutEntriesEveryoneIsAllowed) {
+    for (const char* text : {"", "   ", ", ,\t,"}) {
+        std::vector<std::string> messages;
+        const ka::AllowList list = ka::AllowList::Parse(text, &messages);
+        EXPECT_TRUE(list.AllowsEveryone()) << '"' << text << '"';
+        EXPECT_TRUE(list.Allows(Address("203.0.113.9")));
+        EXPECT_TRUE(messages.empty()) << Joined(messages);
+    }
+    EXPECT_TRUE(ka::AllowList().Allows(Address("203.0.113.9")));
+}
+
+TEST(AllowList, MalformedEntriesAreIgnoredWithAMessage) {
+    const char* malformed[] = {"10.0.0.300",  "10.0.0",        "10.0.0.1.2",    "10.0.0.1/33",
+                               "10.0.0.1/",   "10.0.0.1/-1",   "010.0.0.1",     "10.0.0.01",
+                               "10.0.0.1/08", "+10.0.0.1",     "10.0.0.x",      "localhost",
+                               "10..0.1",     "10.0.0.1:8080", "10.0.0.1/24/8", "1.2.3.4 /24"};
+    for (const char* entry : malformed) {
+        std::vector<std::string> messages;
+        const std::string text = std::string("127.0.0.1, ") + entry;
+        const ka::AllowList list = ka::AllowList::Parse(text, &messages);
+        // "1.2.3.4 /24" splits into an address and a stray "/24".
+        const std::string bad = std::string(entry) == "1.2.3.4 /24" ? "/24" : entry;
+        ASSERT_EQ(messages.size(), 1u) << text << "\n" << Joined(messages);
+        EXPECT_EQ(messages[0], "AllowFrom: \"" + bad +
+                                   "\" is not an IPv4 address or block (such as 10.20.0.0/16); "
+                                   "the entry is ignored");
+        EXPECT_TRUE(list.Allows(Address("127.0.0.1"))) << text;
+        EXPECT_FALSE(list.Allows(Address("10.0.0.1"))) << text;
+    }
+}
+
+TEST(AllowList, Ipv6FormsAreRecognisedAndRefusedForAnIpv4Server) {
+    const char* ipv6[] = {"::1",
+                          "::",
+                          "fe80::/10",
+                          "2001:db8::1",
+                          "2001:DB8:0:0:8:800:200C:417A",
+                          "2001:db8::8:800:200c:417a/64",
+                          "::ffff:10.0.0.1",
+                          "64:ff9b::192.0.2.33",
+                          "[::1]",
+                          "[2001:db8::1]/128",
+                          "fe80::1%eth0",
+                          "1:2:3:4:5:6:7::",
+                          "1:2:3:4:5:6:1.2.3.4"};
+    for (const char* entry : ipv6) {
+        std::vector<std::string> messages;
+        const ka::AllowList list = ka::AllowList::Parse(entry, &messages);
+        ASSERT_EQ(messages.size(), 2u) << entry << "\n" << Joined(messages);
+        EXPECT_EQ(messages[0], std::string("AllowFrom: \"") + entry +
+                                   "\" is an IPv6 address, but the server listens on IPv4 "
+                                   "only; the entry is ignored");
+        // Nothing usable is left: only this machine.
+        EXPECT_TRUE(list.Allows(Address("127.0.0.1"))) << entry;
+        EXPECT_FALSE(list.Allows(Address("10.0.0.1"))) << entry;
+    }
+    // Colons alone do not make an IPv6 address.
+    const char* notIpv6[] = {":::",  "1:2:3:4:5:6:7:8:9", "1::2::3",  "12345::",   "::g",
+                             "[::1", "::1/129",           "fe80::1%", "1.2.3.4::", "::1.2.3"};
+    for (const char* entry : notIpv6) {
+        std::vector<std::string> messages;
+        ka::AllowList::Parse(entry, &messages);
+        ASSERT_FALSE(messages.empty()) << entry;
+        EXPECT_NE(messages[0].find("is not an IPv4 address or block"), std::string::npos)
+            << entry << ": " << messages[0];
+    }
+}
+
+TEST(AllowList, HostBitsAreDroppedWithANote) {
+    std::vector<std::string> messages;
+    const ka::AllowList list = ka::AllowList::Parse("10.20.1.5/16", &messages);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0],
+              "AllowFrom: \"10.20.1.5/16\" has bits set outside its prefix; taken as 10.20.0.0/16");
+    EXPECT_TRUE(list.Allows(Address("10.20.200.1")));
+    EXPECT_FALSE(list.Allows(Address("10.21.0.1")));
+}
+
+TEST(AllowList, NothingUsableFailsClosedToThisMachine) {
+    std::vector<std::string> messages;
+    const ka::AllowList list = ka::AllowList::Parse("10.0.0.300, ::1", &messages);
+    ASSERT_EQ(messages.size(), 3u) << Joined(messages);
+    EXPECT_EQ(messages[2],
+              "AllowFrom has no usable entry: only this machine (127.0.0.0/8) may connect");
+    EXPECT_FALSE(list.AllowsEveryone());
+    EXPECT_TRUE(list.Allows(Address("127.0.0.1")));
+    EXPECT_TRUE(list.Allows(Address("127.200.0.2")));
+    EXPECT_FALSE(list.Allows(Address("10.0.0.1")));
+    EXPECT_FALSE(list.Allows(Address("128.0.0.1")));
+}
+
+} // namespace

@@ -1,0 +1,290 @@
+// Checking credentials: users and roles, the memory of verified credentials,
+// the throttle on failed logins, and the policy made from the configuration
+// with a message for every entry that cannot be used.
+#include "access/credentials.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "access/access_policy.h"
+#include "access/base64.h"
+#include "kxr/rvutil.h"
+#include "platform/kxr_socket.h"
+#include "tests/support/err_log_capture.h"
+
+namespace {
+
+namespace ka = kxr::access;
+
+const uint32_t kClientA = kxr::platform::Ipv4Parse("10.0.0.1");
+const uint32_t kClientB = kxr::platform::Ipv4Parse("10.0.0.2");
+
+std::string Request(const std::string& user, const std::string& password) {
+    return "GET /KXRStatus HTTP/1.1\r\nAuthorization: Basic " +
+           ka::Base64Encode(user + ":" + password) + "\r\n\r\n";
+}
+
+ka::PasswordEntry Entry(ka::Role role, const std::string& password, uint32_t iterations) {
+    ka::PasswordEntry entry;
+    EXPECT_TRUE(ka::MakePasswordEntry(role, password, iterations, &entry));
+    return entry;
+}
+
+// Real iteration counts where the cost matters, one where only the count of
+// derivations does.
+ka::UserTable Users(uint32_t iterations = ka::kMinIterations) {
+    ka::UserTable users;
+    users.emplace("alice", Entry(ka::Role::Operator, "wonderland", iterations));
+    users.emplace("bob", Entry(ka::Role::Viewer, "builder", iterations));
+    users.emplace("root", Entry(ka::Role::Admin, "toor", iterations));
+    return users;
+}
+
+TEST(Authenticator, AcceptsUsersWithTheirRolesAndChallengesEveryoneElse) {
+    ka::Authenticator users(Users());
+    const struct {
+        std::string text;
+        ka::AuthOutcome outcome;
+        const char* user;
+        ka::Role role;
+        uint64_t derivations; // after the row
+    } rows[] = {
+        {Request("alice", "wonderland"), ka::AuthOutcome::Accepted, "alice", ka::Role::Operator, 1},
+        {Request("bob", "builder"), ka::AuthOutcome::Accepted, "bob", ka::Role::Viewer, 2},
+        {Request("root", "toor"), ka::AuthOutcome::Accepted, "root", ka::Role::Admin, 3},
+        {Request("alice", "Wonderland"), ka::AuthOutcome::Challenge, "", ka::Role::Viewer, 4},
+        {Request("bob", "wonderland"), ka::AuthOutcome::Challenge, "", ka::Role::Viewer, 5},
+        // An unknown name costs a derivation too, so it takes as long.
+        {Request("mallory", "wonderland"), ka::AuthOutcome::Challenge, "", ka::Role::Viewer, 6},
+        // No credentials, or unreadable ones: nothing to derive.
+        {"GET / HTTP/1.1\r\n\r\n", ka::AuthOutcome::Challenge, "", ka::Role::Viewer, 6},
+        {"GET / HTTP/1.1\r\nAuthorization: Bearer x\r\n\r\n", ka::AuthOutcome::Challenge, "",
+         ka::Role::Viewer, 6},
+    };
+    uint64_t now = 1000;
+    for (const auto& row : rows) {
+        const ka::AuthResult result = users.Check(row.text, kClientA, now);
+        EXPECT_EQ(result.outcome, row.outcome) << row.text;
+        EXPECT_EQ(result.user, row.user) << row.text;
+        EXPECT_EQ(result.role, row.role) << row.text;
+        EXPECT_EQ(users.Derivations(), row.derivations) << row.text;
+        ++now;
+    }
+}
+
+TEST(Authenticator, RemembersVerifiedCredentialsForAWhile) {
+    ka::Authenticator users(Users());
+    const uint64_t start = 5000;
+    EXPECT_EQ(users.Check(Request("alice", "wonderland"), kClientA, start).outcome,
+              ka::AuthOutcome::Accepted);
+    ASSERT_EQ(users.Derivations(), 1u);
+    // A browser sends them again with every request: no new derivation, from
+    // any address.
+    for (int i = 1; i <= 20; ++i) {
+        const ka::AuthResult again =
+            users.Check(Request("alice", "wonderland"), i % 2 ? kClientA : kClientB, start + i);
+        EXPECT_EQ(again.outcome, ka::AuthOutcome::Accepted);
+        EXPECT_EQ(again.user, "alice");
+        EXPECT_EQ(again.role, ka::Role::Operator);
+    }
+    EXPECT_EQ(users.Derivations(), 1u);
+    // A wrong password is never remembered as right, however close.
+    EXPECT_EQ(users.Check(Request("alice", "wonderlanD"), kClientB, start + 30).outcome,
+              ka::AuthOutcome::Challenge);
+    EXPECT_EQ(users.Derivations(), 2u);
+    // Once the memory expires, the password is derived again.
+    const uint64_t later = start + ka::Authenticator::kCacheLifetimeMs;
+    EXPECT_EQ(users.Check(Request("alice", "wonderland"), kClientA, later).outcome,
+              ka::AuthOutcome::Accepted);
+    EXPECT_EQ(users.Derivations(), 3u);
+}
+
+TEST(Authenticator, TheMemoryIsBoundedAndDropsTheLeastRecentlyUsed) {
+    ka::UserTable table;
+    const size_t count = ka::Authenticator::kCacheSize + 1;
+    for (size_t i = 0; i < count; ++i)
+        table.emplace("u" + std::to_string(i), Entry(ka::Role::Viewer, "p", 1));
+    ka::Authenticator users(std::move(table));
+    uint64_t now = 1;
+    for (size_t i = 0; i < count; ++i)
+        ASSERT_EQ(users.Check(Request("u" + std::to_string(i), "p"), kClientA, now++).outcome,
+                  ka::AuthOutcome::Accepted);
+    ASSERT_EQ(users.Derivations(), count);
+    // The last one is remembered; the first made room for it.
+    users.Check(Request("u" + std::to_string(count - 1), "p"), kClientA, now++);
+    EXPECT_EQ(users.Derivations(), count);
+    users.Check(Request("u0", "p"), kClientA, now++);
+    EXPECT_EQ(users.Derivations(), count + 1);
+}
+
+TEST(Authenticator, ParallelRequestsWithNewCredentialsDeriveOnce) {
+    ka::Authenticator users(Users());
+    std::vector<std::thread> threads;
+    std::vector<ka::AuthOutcome> outcomes(6, ka::AuthOutcome::Challenge);
+    for (size_t i = 0; i < outcomes.size(); ++i)
+        threads.emplace_back([&, i] {
+            outcomes[i] = users.Check(Request("bob", "builder"), kClientA, 100).outcome;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (ka::AuthOutcome outcome : outcomes)
+        EXPECT_EQ(outcome, ka::AuthOutcome::Accepted);
+    EXPECT_EQ(users.Derivations(), 1u);
+}
+
+TEST(Authenticator, RepeatedFailuresFromOneAddressAreThrottled) {
+    ka::Authenticator users(Users(1));
+    const uint64_t start = 10000;
+    for (uint32_t i = 0; i < ka::LoginThrottle::kFailureLimit; ++i)
+        ASSERT_EQ(
+            users.Check(Request("alice", "guess" + std::to_string(i)), kClientA, start + i).outcome,
+            ka::AuthOutcome::Challenge);
+    const uint64_t derived = users.Derivations();
+    // Now even the right password is not checked from that address, nor are
+    // credentials remembered before.
+    ka::AuthResult result = users.Check(Request("alice", "wonderland"), kClientA, start + 1000);
+    EXPECT_EQ(result.outcome, ka::AuthOutcome::Throttled);
+    EXPECT_EQ(result.retryAfterSeconds, 59u);
+    EXPECT_EQ(users.Check("GET / HTTP/1.1\r\n\r\n", kClientA, start + 1500).outcome,
+              ka::AuthOutcome::Throttled);
+    EXPECT_EQ(users.Derivations(), derived);
+    // Another address is not affected.
+    EXPECT_EQ(users.Check(Request("alice", "wonderland"), kClientB, start + 1000).outcome,
+              ka::AuthOutcome::Accepted);
+    result = users.Check(Request("alice", "wonderland"), kClientA,
+                         start + ka::LoginThrottle::kWindowMs - 1);
+    EXPECT_EQ(result.outcome, ka::AuthOutcome::Throttled);
+    EXPECT_EQ(result.retryAfterSeconds, 1u);
+    // The window is over.
+    EXPECT_EQ(
+        users.Check(Request("alice", "wonderland"), kClientA, start + ka::LoginThrottle::kWindowMs)
+            .outcome,
+        ka::AuthOutcome::Accepted);
+}
+
+TEST(LoginThrottle, CountsFailuresPerAddressWithinAWindow) {
+    ka::LoginThrottle throttle;
+    uint32_t retry = 0;
+    // Failures spread over more than a window never add up.
+    for (int i = 0; i < 10; ++i) {
+        throttle.RecordFailure(kClientA, static_cast<uint64_t>(i) * 20000);
+        EXPECT_FALSE(throttle.Blocked(kClientA, static_cast<uint64_t>(i) * 20000, &retry)) << i;
+    }
+    // A full table makes room by forgetting the address whose window began
+    // first.
+    for (uint32_t a = 0; a < ka::LoginThrottle::kCapacity; ++a) {
+        for (uint32_t f = 0; f < ka::LoginThrottle::kFailureLimit; ++f)
+            throttle.RecordFailure(1000 + a, 300000 + a);
+    }
+    EXPECT_TRUE(throttle.Blocked(1000, 300100, &retry));
+    throttle.RecordFailure(kClientB, 300500);
+    EXPECT_FALSE(throttle.Blocked(1000, 300600, &retry));
+    EXPECT_TRUE(throttle.Blocked(1001, 300600, &retry));
+}
+
+TEST(AccessPolicy, EntriesThatCannotBeUsedAreReportedAndLeftOut) {
+    const std::string good = ka::FormatPasswordEntry(Entry(ka::Role::Viewer, "pw", 100000));
+    const std::string weak = ka::FormatPasswordEntry(Entry(ka::Role::Viewer, "pw", 1000));
+    const std::vector<ka::UserSetting> settings = {
+        {"viewer1", true, good},
+        {"weak", true, weak},
+        {"number", false, ""},
+        {"bad.name", true, good},
+        {"garbled", true, "viewer:pbkdf2-sha256"},
+    };
+    std::vector<std::string> messages;
+    ka::AllowFromSetting allowFrom;
+    allowFrom.state = ka::AllowFromSetting::State::Text;
+    allowFrom.text = "10.0.0.0/8, ::1";
+    const auto policy = ka::MakeAccessPolicy(allowFrom, settings, &messages);
+    const std::vector<std::string> expected = {
+        "AllowFrom: \"::1\" is an IPv6 address, but the server listens on IPv4 only; the entry "
+        "is ignored",
+        "user \"weak\": the iteration count 1000 is below 100000: make the entry again with "
+        "kxr-host --hash-password; the user is ignored",
+        "user \"number\": not a text such as \"viewer:pbkdf2-sha256:...\"; the user is ignored",
+        "user \"bad.name\": a name is 1 to 63 letters, digits, \"_\" or \"-\"; the user is "
+        "ignored",
+        "user \"garbled\": not of the form role:pbkdf2-sha256:iterations:salt:hash; the user is "
+        "ignored",
+    };
+    EXPECT_EQ(messages, expected);
+    EXPECT_TRUE(policy->allowList.Allows(kClientA));
+    EXPECT_FALSE(policy->allowList.Allows(kxr::platform::kIpv4Loopback));
+    ASSERT_NE(policy->authenticator, nullptr);
+    EXPECT_EQ(policy->authenticator->Check(Request("viewer1", "pw"), kClientA, 1).outcome,
+              ka::AuthOutcome::Accepted);
+    EXPECT_EQ(policy->authenticator->Check(Request("weak", "pw"), kClientB, 1).outcome,
+              ka::AuthOutcome::Challenge);
+}
+
+TEST(AccessPolicy, SettingsThatCannotBeReadFailClosed) {
+    std::vector<std::string> messages;
+    ka::AllowFromSetting notText;
+    notText.state = ka::AllowFromSetting::State::NotText;
+    const auto policy = ka::MakeAccessPolicy(notText, {{"x", false, ""}}, &messages);
+    EXPECT_TRUE(policy->allowList.Allows(kxr::platform::kIpv4Loopback));
+    EXPECT_FALSE(policy->allowList.Allows(kClientA));
+    // Users were meant, none can log in: everyone is challenged.
+    ASSERT_NE(policy->authenticator, nullptr);
+    EXPECT_EQ(policy->authenticator->Check(Request("x", "y"), kClientA, 1).outcome,
+              ka::AuthOutcome::Challenge);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2], "[KXR.NetServer.Users] has no usable user: nobody can log in, so "
+                           "every request is refused");
+
+    // Nothing configured: everyone, nobody logs in.
+    messages.clear();
+    const auto open = ka::MakeAccessPolicy(ka::AllowFromSetting{}, {}, &messages);
+    EXPECT_TRUE(open->allowList.AllowsEveryone());
+    EXPECT_EQ(open->authenticator, nullptr);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST(AccessPolicy, LoadedFromTheConfigurationStoreAtStart) {
+    rvCFGOpen(nullptr);
+    char allow[] = "127.0.0.1";
+    std::string entry = ka::FormatPasswordEntry(Entry(ka::Role::Admin, "pw", 100000));
+    rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer", "AllowFrom", allow, nullptr, 1);
+    rvCFGValueString(RV_CFG_ROOT, "KXR\\NetServer\\Users", "root", entry.data(), nullptr, 1);
+    uint32_t number = 7;
+    rvCFGValueDword(RV_CFG_ROOT, "KXR\\NetServer\\Users", "seven", &number, 1);
+    {
+        kxrtest::ErrorLogCapture log;
+        ka::LoadAccessSettings();
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{"kHTTPD2: user \"seven\": not a text such "
+                                                        "as \"viewer:pbkdf2-sha256:...\"; the "
+                                                        "user is ignored\n"});
+    }
+    auto policy = ka::CurrentAccessPolicy();
+    EXPECT_TRUE(policy->allowList.Allows(kxr::platform::kIpv4Loopback));
+    EXPECT_FALSE(policy->allowList.Allows(kClientA));
+    ASSERT_NE(policy->authenticator, nullptr);
+    EXPECT_EQ(policy->authenticator->Check(Request("root", "pw"), kClientA, 1).role,
+              ka::Role::Admin);
+
+    // A number where a text belongs fails closed; the next start reads again.
+    rvCFGOpen(nullptr);
+    number = 1;
+    rvCFGValueDword(RV_CFG_ROOT, "KXR\\NetServer", "AllowFrom", &number, 1);
+    {
+        kxrtest::ErrorLogCapture log;
+        ka::LoadAccessSettings();
+        ASSERT_EQ(log.Lines().size(), 1u);
+        EXPECT_EQ(log.Lines()[0].rfind("kHTTPD2: AllowFrom is not one text", 0), 0u);
+    }
+    policy = ka::CurrentAccessPolicy();
+    EXPECT_FALSE(policy->allowList.Allows(kClientA));
+    EXPECT_TRUE(policy->allowList.Allows(kxr::platform::kIpv4Loopback));
+    EXPECT_EQ(policy->authenticator, nullptr);
+
+    rvCFGOpen(nullptr);
+    ka::LoadAccessSettings();
+    EXPECT_TRUE(ka::CurrentAccessPolicy()->allowList.AllowsEveryone());
+    EXPECT_EQ(ka::CurrentAccessPolicy()->authenticator, nullptr);
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+// The role a request needs, per route, checked against what the router and
+// the dispatcher really do with the same text: every request the decision
+// lets a viewer make must leave the engine and the selected channel alone.
+#include "access/roles.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "answer/my_http_client.h"
+#include "binding/callback_slots.h"
+#include "media/media_cmd.h"
+#include "module/dispatch_table.h"
+#include "module/module_state.h"
+#include "module/router.h"
+#include "tests/unit/api/api_test_support.h"
+
+namespace kxrtest {
+namespace {
+
+using kxr::access::RequiredRole;
+using kxr::access::Role;
+
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find("\r\n"));
+}
+
+Role Needs(const std::string& text) {
+    return RequiredRole(FirstLine(text), text);
+}
+
+struct Row {
+    std::string text;
+    Role role;
+};
+
+// Requests of every route, with the role each needs.
+const std::vector<Row>& Rows() {
+    static const std::vector<Row> rows = {
+        // Static files and listings.
+        {"GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n", Role::Viewer},
+        {"GET / HTTP/1.1\r\nHost: a\r\n\r\n", Role::Viewer},
+        {"GET /Media/clips/a.mov HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /play HTTP/1.1\r\n\r\n", Role::Viewer},
+        // Pages and plain values; their query keys drive the channel.
+        {"GET /KXRMedia HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRStatus?channel=1&type=2&page=x HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRGetState?channel=1 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRGetState?speed=100&setin=00:00:01:00&clipid=x&delete=y HTTP/1.1\r\n\r\n",
+         Role::Viewer},
+        {"GET /KXRGetErrorLogMs HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRTimecodeToFrame&01:00:00:00 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRPassThrough?notes.txt HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRGetState?load=bars&play HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRGetState?setchannel=1 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRChannelName?setchannel=1 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRMedia?PLAY HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRMedia?Stop=1 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRMedia?x&recstop HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRGetState?seek=00:00:01:00 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRGetState?mode=1 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRGetState?eject HTTP/1.1\r\n\r\n", Role::Operator},
+        // Without "?" the whole path is the query.
+        {"GET /KXRGetState&play HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /playKXR HTTP/1.1\r\n\r\n", Role::Operator},
+        // The file answer parses the query first: a file named like a key plays.
+        {"GET /KXRPassThrough?play.txt HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRPage?recording.txt HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRSetErrorLogClear HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRSetErrorLogSave HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRSetErrorLogStop HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRSetErrorLogStart HTTP/1.1\r\n\r\n", Role::Operator},
+        // XML answers.
+        {"GET /KXRXML/Status?channel=2 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/ErrorMsg HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/NextDirEntry HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/CardInfo HTTP/1.1\r\n\r\n", Role::Viewer},
+        // The XML branch never reads page keys.
+        {"GET /KXRXML/ClipInfo?playout1 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/Status?x=1&play HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/MakeDir?\\Media\\new HTTP/1.1\r\n\r\n", Role::Operator},
+        // MakeDir comes before FileInfo in the dispatcher's table.
+        {"GET /KXRXML/FileInfo?\\Media\\MakeDir.mov HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRXML/ErrorLogSave HTTP/1.1\r\n\r\n", Role::Operator},
+        // MediaCmd: queries read, every other command drives.
+        {"GET /KXRXML/MediaCmd?GetState&channel=1 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/MediaCmd?GetValue&cmdalt=8 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/MediaCmd?valuesupported&cmdalt=8 HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/MediaCmd?GetState&mpreview HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXMLMediaCmd&GetState HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"GET /KXRXML/MediaCmd?Play&channel=2 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRXML/MediaCmd?Play&mpreview HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRXML/MediaCmd?SetValue&cmdalt=900001 HTTP/1.1\r\n\r\n", Role::Operator},
+        {"GET /KXRXML/MediaCmd?Stop&GetState HTTP/1.1\r\n\r\n", Role::Operator},
+        // No command word: nothing is sent, but nothing needs to be.
+        {"GET /KXRXML/MediaCmd HTTP/1.1\r\n\r\n", Role::Operator},
+        // The host's relay paths, found anywhere in the text.
+        {"GET /vorn?request=status HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /tarvikcmd?x HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /config?all HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /options?x HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /descriptors?x HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /webrtc/offer HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /monitor/0 HTTP/1.1\r\n\r\n", Role::Admin},
+        {"GET /index.html HTTP/1.1\r\nReferer: http://h/monitor/\r\n\r\n", Role::Admin},
+        {"POST /x HTTP/1.1\r\nContent-Length: 9\r\n\r\n/config?a", Role::Admin},
+        // Header lines belong to the path only when the target is short.
+        {"GET / HTTP/1.1\r\nReferer: http://h/KXRMedia?play\r\n\r\n", Role::Operator},
+        {"GET /index.html HTTP/1.1\r\nReferer: http://h/KXRMedia?play\r\n\r\n", Role::Viewer},
+        // So do bodies.
+        {"POST /KXR HTTP/1.1\r\nContent-Length: 24\r\n\r\nKXRXML/MediaCmd?Play&x=1",
+         Role::Operator},
+        {"POST /KXRXML/Status HTTP/1.1\r\nContent-Length: 4\r\n\r\nplay", Role::Viewer},
+        // HEAD and OPTIONS never reach the router; the editing methods change.
+        {"HEAD /KXRMedia?play HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"OPTIONS /KXRMedia?play HTTP/1.1\r\n\r\n", Role::Viewer},
+        {"PUT /webedit/v1/x HTTP/1.1\r\n\r\n", Role::Operator},
+        {"PATCH /webedit/v1/x HTTP/1.1\r\n\r\n", Role::Operator},
+        {"DELETE /webedit/v1/config?x HTTP/1.1\r\n\r\n", Role::Admin},
+    };
+    return rows;
+}
+
+// Media commands reach the fake engine too, so that it sees every command.
+class RoleDecision : public ApiTest {
+protected:
+    void SetUp() override {
+        ApiTest::SetUp();
+        previous_ = kxr::MediaCmdHandler();
+        kxr::SetMediaCmdHandler(engine.Table().mediaCmd);
+    }
+    void TearDown() override {
+        kxr::SetMediaCmdHandler(previous_);
+        ApiTest::TearDown();
+    }
+
+private:
+    kxr::MediaCmdHandlerFn previous_ = nullptr;
+};
+
+TEST_F(RoleDecision, EachRouteNeedsItsRole) {
+    for (const Row& row : Rows())
+        EXPECT_EQ(static_cast<int>(Needs(row.text)), static_cast<int>(row.role)) << row.text;
+}
+
+TEST_F(RoleDecision, WhatAViewerMayAskChangesNothingInTheDispatcher) {
+    for (const Row& row : Rows()) {
+        if (row.role != Role::Viewer || row.text.rfind("HEAD ", 0) == 0 ||
+            row.text.rfind("OPTIONS ", 0) == 0)
+            continue;
+        engine.Clear();
+        kxr::selectedChannel = 0;
+        Ask(row.text);
+        EXPECT_FALSE(engine.ChangedState()) << row.text << "\n" << Trace(engine);
+        EXPECT_EQ(kxr::selectedChannel, 0u) << row.text;
+    }
+}
+
+TEST_F(RoleDecision, HeaderLinesAndBodiesCanDriveTheDispatcher) {
+    // The reason the decision reads the whole text the router is handed.
+    const std::string texts[] = {
+        "GET / HTTP/1.1\r\nReferer: http://h/KXRMedia?play\r\n\r\n",
+        "POST /KXR HTTP/1.1\r\nContent-Length: 24\r\n\r\nKXRXML/MediaCmd?Play&x=1",
+        "GET /KXRPassThrough?play.txt HTTP/1.1\r\n\r\n",
+    };
+    for (const std::string& text : texts) {
+        engine.Clear();
+        Ask(text);
+        EXPECT_TRUE(engine.ChangedState()) << text;
+        EXPECT_EQ(Needs(text), Role::Operator) << text;
+    }
+}
+
+TEST_F(RoleDecision, TheMethodComesFromTheRequestLineNotTheBuffer) {
+    // A request line longer than the receive buffer leaves later bytes
+    // there; the router still reads them, so they are judged as a GET.
+    const std::string line = "GET /" + std::string(5000, 'a') + " HTTP/1.1";
+    EXPECT_EQ(RequiredRole(line, "HEAD /KXRMedia?play HTTP/1.1\r\n\r\n"), Role::Operator);
+    EXPECT_EQ(RequiredRole("HEAD /x HTTP/1.1", "GET /KXRMedia?play HTTP/1.1\r\n\r\n"),
+              Role::Viewer);
+}
+
+TEST_F(RoleDecision, EveryDispatcherWordHasADecision) {
+    // A word added to the dispatcher's tables must be decided here and, if
+    // it changes state, in access/roles.cpp.
+    const std::map<std::string, Role> xml = {
+        {"MediaCmd", Role::Operator}, // without a query command
+        {"Status", Role::Viewer},          {"NextClip", Role::Viewer},
+        {"GetPicon", Role::Viewer},        {"ClipInfo", Role::Viewer},
+        {"GetLastChangeMs", Role::Viewer}, {"EDLState", Role::Viewer},
+        {"EDLInfo", Role::Viewer},         {"NextDirEntry", Role::Viewer},
+        {"MakeDir", Role::Operator},       {"FileInfo", Role::Viewer},
+        {"ErrorMsg", Role::Viewer},        {"ErrorLogSave", Role::Operator},
+        {"MetaData", Role::Viewer},        {"CardInfo", Role::Viewer},
+        {"WatchFolder", Role::Viewer},
+    };
+    for (const kxr::DispatchEntry& entry : kxr::kXmlCommands) {
+        const auto decided = xml.find(entry.word);
+        ASSERT_NE(decided, xml.end()) << entry.word << " has no decision";
+        EXPECT_EQ(Needs("GET /KXRXML/" + std::string(entry.word) + " HTTP/1.1\r\n\r\n"),
+                  decided->second)
+            << entry.word;
+    }
+    const std::map<std::string, Role> pages = {
+        {"SetErrorLogClear", Role::Operator},
+        {"SetErrorLogSave", Role::Operator},
+        {"SetErrorLogStop", Role::Operator},
+        {"SetErrorLogStart", Role::Operator},
+    };
+    for (const kxr::DispatchEntry& entry : kxr::kPageCommands) {
+        const auto decided = pages.find(entry.word);
+        const Role role = decided != pages.end() ? decided->second : Role::Viewer;
+        EXPECT_EQ(Needs("GET /KXR" + std::string(entry.word) + " HTTP/1.1\r\n\r\n"), role)
+            << entry.word;
+        if (role == Role::Viewer) {
+            engine.Clear();
+            Get("KXR" + std::string(entry.word));
+            EXPECT_FALSE(engine.ChangedState()) << entry.word << "\n" << Trace(engine);
+        }
+    }
+}
+
+TEST_F(RoleDecision, MediaCmdQueriesAreWhatTheQueryParserReadsAsQueries) {
+    const char* words[] = {"Stop",     "Pause",      "Switch",         "Play",     "Record",
+                           "RecStop",  "Eject",      "Transfer",       "Insert",   "Blank",
+                           "Delete",   "Trim",       "ChanSelect",     "GetState", "SetState",
+                           "GetValue", "ValueGet",   "ValueSupported", "SetValue", "ValueSet",
+                           "Error",    "Terminate",  "Abort",          "getstate", "GETVALUEx",
+                           "play",     "Frobnicate", "channel=1",      "loop"};
+    for (const char* word : words) {
+        const std::string query = std::string(word) + "&channel=1";
+        request.query = query;
+        MediaCmd record;
+        kxr::InitMediaCmd(&record);
+        kxr::MediaCmdFromQuery(&client, &record, &request);
+        const bool asks = record.cmd == kCmdGetState || record.cmd == kCmdGetValue ||
+                          record.cmd == kCmdValueSupported;
+        EXPECT_EQ(Needs("GET /KXRXML/MediaCmd?" + query + " HTTP/1.1\r\n\r\n"),
+                  asks ? Role::Viewer : Role::Operator)
+            << word << " reads as command " << record.cmd;
+        // The same with the lead-in piece instead of "?".
+        EXPECT_EQ(Needs("GET /KXRXMLMediaCmd&" + query + " HTTP/1.1\r\n\r\n"),
+                  asks ? Role::Viewer : Role::Operator)
+            << word;
+    }
+}
+
+TEST_F(RoleDecision, PageKeysThatActAreTheOnesThatNeedAnOperator) {
+    const char* pieces[] = {"page=x",
+                            "channel=1",
+                            "mode=1",
+                            "type=2",
+                            "setchannel=1",
+                            "load=bars",
+                            "delete=bars",
+                            "remove=bars",
+                            "insert=bars",
+                            "clipid=bars",
+                            "eject",
+                            "play",
+                            "stop",
+                            "pause",
+                            "record",
+                            "recstop",
+                            "speed=100",
+                            "seek=00:00:01:00",
+                            "seek=+00:00:01:00",
+                            "setin=00:00:01:00",
+                            "setout=00:00:02:00",
+                            "setpos=00:00:01:00",
+                            "Play",
+                            "EJECT",
+                            "recStop",
+                            "player"};
+    for (const char* piece : pieces) {
+        engine.Clear();
+        kxr::selectedChannel = 0;
+        request.query = std::string("x&") + piece;
+        client.ParsePageQuery(&request);
+        const bool acts = engine.ChangedState() || kxr::selectedChannel != 0;
+        EXPECT_EQ(Needs(std::string("GET /KXRStatus?x&") + piece + " HTTP/1.1\r\n\r\n"),
+                  acts ? Role::Operator : Role::Viewer)
+            << piece << "\n"
+            << Trace(engine);
+    }
+}
+
+TEST_F(RoleDecision, EverythingTheRouterHandsToTheHostNeedsAnAdmin) {
+    for (const Row& row : Rows()) {
+        const bool toHost = kxr::SelectRoute(row.text.c_str(), true) != kxr::Route::Dispatcher;
+        EXPECT_EQ(toHost, row.role == Role::Admin) << row.text;
+    }
+}
+
+} // namespace
+} // namespace kxrtest
