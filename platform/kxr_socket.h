@@ -71,6 +71,8 @@ bool SocketSetExclusiveAddress(SocketHandle socket);
 bool SocketSetNoDelay(SocketHandle socket, bool on);
 // A receive that waits longer fails with kSockErrTimedOut; 0 waits for ever.
 bool SocketSetReceiveTimeout(SocketHandle socket, uint32_t milliseconds);
+// A send that cannot hand its bytes over for longer fails; 0 waits for ever.
+bool SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds);
 // address in network order (0 for any), port in host order (0 for any free one).
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port);
 bool SocketListen(SocketHandle socket, int backlog);

@@ -143,6 +143,14 @@ bool SocketSetReceiveTimeout(SocketHandle socket, uint32_t milliseconds) {
     return setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0 || Fail();
 }
 
+bool SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds) {
+    if (!Valid(socket))
+        return false;
+    timeval tv{static_cast<time_t>(milliseconds / 1000),
+               static_cast<suseconds_t>(milliseconds % 1000) * 1000};
+    return setsockopt(Fd(socket), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0 || Fail();
+}
+
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port) {
     if (!Valid(socket))
         return false;

@@ -101,6 +101,15 @@ bool SocketSetReceiveTimeout(SocketHandle socket, uint32_t milliseconds) {
            Fail();
 }
 
+bool SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds) {
+    if (!Valid(socket))
+        return false;
+    const DWORD value = milliseconds;
+    return setsockopt(Native(socket), SOL_SOCKET, SO_SNDTIMEO,
+                      reinterpret_cast<const char*>(&value), sizeof value) == 0 ||
+           Fail();
+}
+
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port) {
     if (!Valid(socket))
         return false;
