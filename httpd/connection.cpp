@@ -25,6 +25,9 @@ std::atomic<int32_t (*)(char*)> checkVirtualHook{nullptr};
 
 constexpr uint32_t kRequestWaitMs = 2000;
 constexpr char kWebEdit[] = "/webedit/v1/";
+// The JSON face: every method on these paths goes to the router, which
+// answers unknown ones itself.
+constexpr char kJsonApi[] = "/api/v1/";
 constexpr char kOptionsHeaders[] =
     "Allow: GET,HEAD\r\nPublic: OPTIONS,GET,HEAD\r\nAccess-Control-Allow-Origin: *\r\n"
     "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
@@ -71,6 +74,23 @@ int32_t Route(ConnectionRecord* record) {
 }
 
 enum class BodyResult { Routed, TooLarge };
+
+// Receives until the head's blank line is in the buffer, the buffer is full
+// or the client stops sending: the first receive may hold only part of it.
+void CompleteHead(ConnectionRecord* record) {
+    char* buffer = record->recvBuffer;
+    int64_t count = record->recvCount < 0 ? 0 : record->recvCount;
+    buffer[count] = '\0';
+    while (count < kRequestLimit && std::strstr(buffer, "\r\n\r\n") == nullptr) {
+        const int64_t n = platform::SocketReceive(record->socket, buffer + count,
+                                                  static_cast<size_t>(kRequestLimit - count));
+        if (n <= 0)
+            break;
+        count += n;
+        buffer[count] = '\0';
+    }
+    record->recvCount = count;
+}
 
 // Gathers a POST body behind the head in the receive buffer.
 BodyResult ReadPostBody(ConnectionRecord* record) {
@@ -145,6 +165,15 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
     if (n < 0)
         work->line[0] = '\0';
 
+    const char* blank = n > 0 ? std::strchr(line, ' ') : nullptr;
+    if (blank != nullptr && StartsWith(blank + 1, kJsonApi)) {
+        // Answered whole by the router, whatever it says; a body too large
+        // for the buffer is left unread for the router to refuse.
+        CompleteHead(record);
+        ReadPostBody(record);
+        if ((work->routed = Route(record) > 0))
+            return;
+    }
     if (n >= 4 && StartsWith(line, "GET ")) {
         if ((work->routed = Route(record) > 0))
             return;
@@ -205,7 +234,7 @@ void LogAccess(const ConnectionRecord* record, const RequestWork& work, int64_t 
     entry.requestLine = work.line;
     entry.bytes = BytesSent();
     if (work.routed)
-        entry.status = 200;
+        entry.status = RoutedStatus();
     else if (entry.bytes > 0)
         entry.status = StatusTableRow(record->statusIndex).code;
     const int64_t count = record->recvCount < 0 ? 0 : record->recvCount;

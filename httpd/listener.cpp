@@ -171,7 +171,9 @@ void CloseConnection(ConnectionRecord* record) {
 }
 
 namespace {
+constexpr int32_t kDefaultRoutedStatus = 200;
 thread_local int64_t bytesSent = 0;
+thread_local int32_t routedStatus = kDefaultRoutedStatus;
 } // namespace
 
 bool SendAll(ConnectionRecord* record, const void* data, size_t count) {
@@ -189,10 +191,19 @@ bool SendAll(ConnectionRecord* record, const void* data, size_t count) {
 
 void ResetBytesSent() {
     bytesSent = 0;
+    routedStatus = kDefaultRoutedStatus;
 }
 
 int64_t BytesSent() {
     return bytesSent;
+}
+
+void SetRoutedStatus(int32_t status) {
+    routedStatus = status;
+}
+
+int32_t RoutedStatus() {
+    return routedStatus;
 }
 
 } // namespace kxr::httpd

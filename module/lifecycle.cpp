@@ -14,6 +14,7 @@
 #include "module/check_virtual.h"
 #include "module/router.h"
 #include "platform/kxr_socket.h"
+#include "rest/rest_events.h"
 
 namespace kxr {
 
@@ -23,6 +24,8 @@ constexpr uint32_t kStartSettleMs = 100;
 constexpr uint32_t kQuitSettleMs = 125;
 constexpr uint32_t kQuitPollMs = 250;
 constexpr int kQuitPollLimit = 20;
+// An event stream blocked in a send gives up after its send time-out (5 s).
+constexpr uint32_t kStreamsLeaveMs = 6000;
 
 // Read by the listener, cleared by kxrQuit.
 std::atomic<int32_t> listenerRunning{1};
@@ -126,6 +129,14 @@ void ReadInterface(char (&text)[kInterfaceTextSize]) {
     text[kInterfaceTextSize - 1] = '\0';
 }
 
+size_t ReadConfiguredStreamCap() {
+    uint32_t cap = 0;
+    if (rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, "MaxEventStreams", &cap, 0) != 0) {
+        return rest::kDefaultMaxEventStreams;
+    }
+    return cap;
+}
+
 // The access log, when "AccessLog" names a file; none otherwise.
 void OpenConfiguredAccessLog() {
     char path[RV_MAX_PATH] = {};
@@ -163,6 +174,7 @@ int32_t kxrStart() {
         httpd::ParseServerOptions(interfaceText[0] != '\0' ? 6 : 4, argv);
         httpd::OpenServerLog(httpd::GetServerSettings().logFileName);
         OpenConfiguredAccessLog();
+        rest::StartEvents(ReadConfiguredStreamCap());
 
         httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
         listenerRunning.store(1);
@@ -180,6 +192,9 @@ uint32_t kxrQuit() {
     httpd::CloseListenSocket();
     httpd::StopListening();
     listenerRunning.store(0);
+    // The publisher ends and every event stream leaves before the module
+    // section goes.
+    rest::StopEvents(kStreamsLeaveMs);
     rvOSSleep(kQuitSettleMs);
 
     // Without a thread there is nothing to wait for.

@@ -34,6 +34,9 @@ int32_t kxrHttpdCallback(HttpCallbackFn callback);
 // else the first of the two built-in roots that exists.
 uint32_t ReadConfiguredPort();
 void ReadRootCandidate(char (&candidate)[kRootCandidateSize]);
+// "MaxEventStreams": how many event streams of the JSON face may be open at
+// once; 64 when it is missing, 0 turns the stream off.
+size_t ReadConfiguredStreamCap();
 
 // A warning to the host's error log.
 void Warn(const char* text);
