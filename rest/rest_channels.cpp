@@ -277,11 +277,11 @@ Response HandleTransport(const Request& request, const Captures& captures) {
             !AskClipInfo(*channel, command.clip.c_str(), &record))
             return Problem(404,
                            "Channel " + captures[0] + " has no clip \"" + command.clip + "\".");
-        const uint32_t errorStamp = Engine().getErrorLogMs();
+        const ErrorLogMark before = MarkErrorLog();
         FillTransportRecord(command, *channel, &record);
         if (SendMediaCmd(*channel, &record) < 0) {
             const std::optional<std::string> why =
-                Engine().getErrorLogMs() != errorStamp ? LatestErrorText() : std::nullopt;
+                MarkErrorLog() != before ? LatestErrorText() : std::nullopt;
             response = Problem(409, why.value_or("The engine refused the command."));
         } else {
             response = JsonResponse(ChannelJson(*channel));

@@ -57,6 +57,10 @@ std::optional<std::string> LatestErrorText() {
     return std::move(newest->text);
 }
 
+ErrorLogMark MarkErrorLog() {
+    return ErrorLogMark{Engine().getErrorLogMs(), MessageCount()};
+}
+
 Response HandleErrors(const Request& request, const Captures& /*captures*/) {
     std::optional<uint32_t> since;
     if (const QueryParameter* parameter = request.Parameter("since")) {
