@@ -1,7 +1,11 @@
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "api/my_http_client.h"
 #include "files/file_roots.h"
@@ -14,6 +18,7 @@
 #include "module/module_state.h"
 #include "rest/rest_channels.h"
 #include "rest/rest_handlers.h"
+#include "rest/rest_request.h"
 #include "rest/rest_section.h"
 
 namespace kxr::rest {
@@ -36,20 +41,9 @@ Response NoChannel(const Request& request) {
                    "There is no channel " + (parameter != nullptr ? parameter->value : "0") + ".");
 }
 
-std::string EscapedSegment(const std::string& text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (std::isalnum(u) != 0 || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        }
-    }
-    return out;
+// What a path segment keeps unescaped.
+bool IsUnreserved(unsigned char c) {
+    return std::isalnum(c) != 0 || c == '-' || c == '_' || c == '.' || c == '~';
 }
 
 // {"name","length":{"timecode","frames"},"file","picon"} from a clip record
@@ -63,7 +57,7 @@ Json ClipJson(int32_t channel, uint32_t tcType, MediaCmd* record) {
     char file[kMapWorkSize] = {};
     std::strncpy(file, record->text + kFileNameIndex, sizeof file - 1);
     MapPathToLocator(&TheHttpClient(), file, sizeof file);
-    std::string picon = "/api/v1/clips/" + EscapedSegment(name) + "/picon";
+    std::string picon = "/api/v1/clips/" + PercentEncode(name, IsUnreserved) + "/picon";
     if (channel != 0)
         picon += "?channel=" + std::to_string(channel);
     return Json{{"name", name},

@@ -2,6 +2,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <tinyxml.h>
@@ -15,6 +17,7 @@
 #include "platform/kxr_file.h"
 #include "platform/kxr_time.h"
 #include "rest/rest_handlers.h"
+#include "rest/rest_request.h"
 #include "rest/rest_section.h"
 
 namespace kxr::rest {
@@ -42,20 +45,12 @@ private:
 
 // The browsing code reads its locators and paths as request text and decodes
 // them: the escapes it would take for its own keep a name intact.
+bool KeptByBrowsing(unsigned char c) {
+    return c != '%' && c != '&' && c != '+' && c >= 0x20;
+}
+
 std::string RequestForm(const std::string& text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '%' || c == '&' || c == '+' || u < 0x20) {
-            out += '%';
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return PercentEncode(text, KeptByBrowsing);
 }
 
 std::optional<size_t> ReadCount(const Request& request, const char* name, size_t fallback) {

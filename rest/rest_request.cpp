@@ -98,6 +98,23 @@ std::optional<uint64_t> ReadDigits(std::string_view text, size_t maxDigits) {
     return value;
 }
 
+std::string PercentEncode(std::string_view text, bool (*keep)(unsigned char)) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (keep(u)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        }
+    }
+    return out;
+}
+
 bool PercentDecode(std::string_view text, bool plusIsBlank, std::string* out) {
     out->clear();
     out->reserve(text.size());

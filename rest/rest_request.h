@@ -58,6 +58,9 @@ bool IsApiRequestText(std::string_view requestText);
 // else: no sign, no blanks.
 std::optional<uint64_t> ReadDigits(std::string_view text, size_t maxDigits);
 
+// Writes %XX for every byte that keep refuses.
+std::string PercentEncode(std::string_view text, bool (*keep)(unsigned char));
+
 // Decodes %XX escapes; with plusIsBlank "+" becomes a blank. False when an
 // escape decodes to a zero byte.
 bool PercentDecode(std::string_view text, bool plusIsBlank, std::string* out);
