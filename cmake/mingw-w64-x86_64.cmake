@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64, posix thread model
 # (the win32 model has no std::thread). Libraries that Debian does not ship
-# for MinGW (TinyXML, GoogleTest, toml++) come from a private prefix that
+# for MinGW (TinyXML, GoogleTest, toml++, nlohmann/json) come from a private prefix that
 # scripts/install-windows-deps builds from Debian's own sources.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
