@@ -159,11 +159,10 @@ std::optional<Json> FolderEntries(const std::string& directory) {
     for (RVListNode* node = rv_ListHead(&scan.Cache()->entries); node != nullptr;
          node = rv_ListNext(node)) {
         const auto* entry = static_cast<const DirEntry*>(node->item);
-        const std::string locator = entry->locator;
-        const std::string name = locator.substr(directory.size());
+        const std::string name = TailOf(entry->locator);
         if (name == kParentName)
             continue;
-        entries.push_back(EntryJson(name, locator, entry->path));
+        entries.push_back(EntryJson(name, directory + name, entry->path));
     }
     return entries;
 }
