@@ -270,8 +270,10 @@ void SendOptionsReply(ConnectionRecord* record) {
 
 uint32_t ConnectionThreadMain(void* argument) {
     auto* record = static_cast<ConnectionRecord*>(argument);
-    if (record == nullptr)
+    if (record == nullptr) {
+        ConnectionThreadEnded();
         return 0;
+    }
     record->readPos = 0;
     record->recvCount = 0;
     try {
@@ -286,6 +288,7 @@ uint32_t ConnectionThreadMain(void* argument) {
         // Out of memory or a hook that threw: the connection still closes.
     }
     CloseConnection(record);
+    ConnectionThreadEnded();
     return 0;
 }
 

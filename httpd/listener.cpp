@@ -12,6 +12,7 @@ namespace kxr::httpd {
 namespace {
 
 std::atomic<platform::SocketHandle> listenSocket{platform::kInvalidSocket};
+std::atomic<int32_t> connectionThreads{0};
 std::atomic<int32_t> listening{0};
 std::atomic<uint16_t> boundPort{0};
 
@@ -38,10 +39,12 @@ void StartConnection(platform::SocketHandle socket, uint32_t address, uint16_t p
     record->clientAddr = address;
     record->clientPort = port;
     uint32_t id = 0;
+    connectionThreads.fetch_add(1);
     RVHANDLE thread = rvOSCreateThread(nullptr, kConnectionThreadStack, ConnectionThreadMain,
                                        record, 0, &id, "web");
     if (thread == nullptr) {
         // Nobody else will ever close it.
+        connectionThreads.fetch_sub(1);
         platform::SocketClose(socket);
         RVFree(record);
         return;
@@ -168,6 +171,20 @@ void CloseConnection(ConnectionRecord* record) {
     }
     platform::SocketClose(record->socket);
     RVFree(record);
+}
+
+void ConnectionThreadEnded() {
+    connectionThreads.fetch_sub(1);
+}
+
+bool WaitForConnectionThreads(uint32_t timeoutMs) {
+    constexpr uint32_t kPollMs = 10;
+    for (uint32_t waited = 0; connectionThreads.load() > 0; waited += kPollMs) {
+        if (waited >= timeoutMs)
+            return false;
+        rvOSSleep(kPollMs);
+    }
+    return true;
 }
 
 namespace {

@@ -31,6 +31,14 @@ uint16_t ListeningPort();
 // socket and releases the record.
 void CloseConnection(ConnectionRecord* record);
 
+// Connection threads count from the moment the listener starts one until
+// the thread leaves its routine: the module may not be unloaded before they
+// are gone. A thread marks its own end as its last step.
+void ConnectionThreadEnded();
+// Waits up to timeoutMs for every connection thread to end; true when none
+// is left.
+bool WaitForConnectionThreads(uint32_t timeoutMs);
+
 // Sends every byte on the record's socket; false when a send fails or sends
 // nothing (the client is gone).
 bool SendAll(ConnectionRecord* record, const void* data, size_t count);

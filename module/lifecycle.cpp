@@ -26,6 +26,9 @@ constexpr uint32_t kQuitPollMs = 250;
 constexpr int kQuitPollLimit = 20;
 // An event stream blocked in a send gives up after its send time-out (5 s).
 constexpr uint32_t kStreamsLeaveMs = 6000;
+// A connection that has answered closes within its drain (500 ms); one held
+// longer (a slow client, a producer that hangs) is not waited for beyond this.
+constexpr uint32_t kConnectionsLeaveMs = 3000;
 
 // Read by the listener, cleared by kxrQuit.
 std::atomic<int32_t> listenerRunning{1};
@@ -212,6 +215,9 @@ uint32_t kxrQuit() {
         }
         rvOSSleep(kQuitPollMs);
     }
+    // No connection thread may still run the module's code when the host
+    // unloads it, nor hold the section that goes next.
+    httpd::WaitForConnectionThreads(kConnectionsLeaveMs);
     access::CloseAccessLog();
     ModuleSectionDelete();
     listenerThreadId = 0;
