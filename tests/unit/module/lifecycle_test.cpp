@@ -207,6 +207,25 @@ TEST_F(ModuleConfig, EventsArePublishedBetweenStartAndQuitOnly) {
     EXPECT_EQ(hub.LastId(), quit); // no sampling after kxrQuit
 }
 
+TEST_F(ModuleConfig, QuitReturnsOnlyAfterTheConnectionThreadsEnded) {
+    const uint16_t port = ServerConfig();
+    kxrtest::ErrorLogCapture log;
+    ASSERT_EQ(kxr::kxrInit(nullptr), 0);
+    ASSERT_EQ(kxr::kxrStart(), 0);
+    // A client that connects and sends nothing holds a connection thread
+    // until its request wait runs out.
+    const plat::SocketHandle client = plat::SocketOpenTcp();
+    ASSERT_TRUE(plat::SocketConnect(client, plat::kIpv4Loopback, port));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(kxr::kxrQuit(), 0u);
+    // By then the thread has closed the connection: the client sees its end
+    // at once.
+    EXPECT_EQ(plat::SocketWaitReadable(client, 0), 1);
+    char byte = 0;
+    EXPECT_EQ(plat::SocketReceive(client, &byte, 1), 0);
+    plat::SocketClose(client);
+}
+
 TEST_F(ModuleConfig, QuitWithoutListenerReturnsAtOnce) {
     kxrtest::ErrorLogCapture log;
     kxr::kxrInit(nullptr);
