@@ -31,6 +31,10 @@ enum class AuthOutcome {
     Throttled, // too many failures from this address: not checked at all
 };
 
+// The challenge of a 401, a whole header line.
+inline constexpr char kBasicChallenge[] =
+    "WWW-Authenticate: Basic realm=\"kxrHTTPD2\", charset=\"UTF-8\"\r\n";
+
 struct AuthResult {
     AuthOutcome outcome = AuthOutcome::Challenge;
     std::string user;

@@ -1,8 +1,8 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64, posix thread model
 # (the win32 model has no std::thread). Libraries that Debian does not ship
 # for MinGW come from private prefixes built from Debian's own sources:
-# TinyXML, GoogleTest, libcurl and toml++ by scripts/install-windows-deps,
-# FFmpeg by scripts/build-windows-ffmpeg.
+# TinyXML, GoogleTest, libcurl, toml++ and nlohmann/json by
+# scripts/install-windows-deps, FFmpeg by scripts/build-windows-ffmpeg.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

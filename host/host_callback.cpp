@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "host/host_config.h"
 #include "kxr/rvutil.h"
 #include "platform/kxr_dynlib.h"
@@ -38,6 +40,11 @@ template <typename Fn> Fn Proc(void* library, unsigned ordinal) {
                                     : kxr::platform::SharedLibraryOrdinal(library, ordinal));
 }
 
+// An engine's text block, read no further than its end.
+template <size_t N> std::string Terminated(const char (&block)[N]) {
+    return std::string(block, strnlen(block, N));
+}
+
 } // namespace
 
 void SetHostEngine(void* library) {
@@ -52,16 +59,16 @@ std::string RequestLine(const char* requestText) {
 std::string EngineStatusJson() {
     void* library = engineLibrary.load();
     if (library == nullptr) {
-        return "{\"engine\":null}";
+        return DumpJson(nlohmann::ordered_json{{"engine", nullptr}});
     }
     auto count = Proc<EngineGetChannelCountFn>(library, kOrdGetChannelCount);
     auto name = Proc<EngineGetChannelNameFn>(library, kOrdGetChannelName);
     auto state = Proc<EngineGetStateTextFn>(library, kOrdGetStateText);
     auto position = Proc<EngineGetPositionTextFn>(library, kOrdGetPositionText);
     auto clip = Proc<EngineGetCurrentClipFn>(library, kOrdGetCurrentClip);
-    std::string out = "{\"channels\":[";
-    const uint32_t channels = count != nullptr ? count() : 0;
-    for (uint32_t c = 0; c < channels; ++c) {
+    nlohmann::ordered_json channels = nlohmann::ordered_json::array();
+    const uint32_t channelCount = count != nullptr ? count() : 0;
+    for (uint32_t c = 0; c < channelCount; ++c) {
         const auto channel = static_cast<int32_t>(c);
         char nameText[kEngineNameSize] = "";
         char stateText[kEngineShortTextSize] = "";
@@ -79,15 +86,13 @@ std::string EngineStatusJson() {
         if (clip != nullptr) {
             clip(channel, clipText);
         }
-        if (c > 0) {
-            out.push_back(',');
-        }
-        out += "{\"channel\":" + std::to_string(c) + ",\"name\":\"" + JsonEscape(nameText) +
-               "\",\"state\":\"" + JsonEscape(stateText) + "\",\"position\":\"" +
-               JsonEscape(positionText) + "\",\"clip\":\"" + JsonEscape(clipText) + "\"}";
+        channels.push_back({{"channel", c},
+                            {"name", Terminated(nameText)},
+                            {"state", Terminated(stateText)},
+                            {"position", Terminated(positionText)},
+                            {"clip", Terminated(clipText)}});
     }
-    out += "]}";
-    return out;
+    return DumpJson(nlohmann::ordered_json{{"channels", std::move(channels)}});
 }
 
 int32_t HostHttpCallback(const char* requestText, char** answerOut) {
@@ -95,7 +100,8 @@ int32_t HostHttpCallback(const char* requestText, char** answerOut) {
         return kNotHandled;
     }
     if (Contains(requestText, "/vorn?request") || Contains(requestText, "/tarvikcmd?")) {
-        return Answer("{\"request\":\"" + JsonEscape(RequestLine(requestText)) + "\"}", answerOut);
+        return Answer(DumpJson(nlohmann::ordered_json{{"request", RequestLine(requestText)}}),
+                      answerOut);
     }
     if (Contains(requestText, "/config?")) {
         return Answer(ConfigAsJson(), answerOut);

@@ -1,7 +1,6 @@
 #include "host/host_config.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "kxr/rvutil.h"
@@ -66,39 +65,28 @@ int AbsoluteTexts(const std::string& base, const std::string& key) {
     return changed;
 }
 
-void AppendTable(const std::string& key, std::string* out) {
-    out->push_back('{');
-    bool first = true;
+nlohmann::ordered_json TableJson(const std::string& key) {
+    nlohmann::ordered_json table = nlohmann::ordered_json::object();
     for (const Entry& entry : ListKey(key)) {
-        std::string value;
         if (entry.type == RV_CFG_TYPE_SUBKEY) {
-            const std::string inner = key.empty() ? entry.name : key + "\\" + entry.name;
-            AppendTable(inner, &value);
+            table[entry.name] = TableJson(key.empty() ? entry.name : key + "\\" + entry.name);
         } else if (entry.type == RV_CFG_TYPE_STRING) {
             std::string text;
-            if (!ReadText(key, entry.name, &text)) {
-                continue;
+            if (ReadText(key, entry.name, &text)) {
+                // A user shows its role, never its password hash.
+                if (key == kUsersKey) {
+                    text.resize(std::min(text.size(), text.find(':')));
+                }
+                table[entry.name] = text;
             }
-            if (key == kUsersKey) {
-                text.resize(std::min(text.size(), text.find(':')));
-            }
-            value = "\"" + JsonEscape(text) + "\"";
         } else if (entry.type == RV_CFG_TYPE_DWORD) {
             uint32_t number = 0;
-            if (rvCFGValueDword(RV_CFG_ROOT, key.c_str(), entry.name.c_str(), &number, 0) != 0) {
-                continue;
+            if (rvCFGValueDword(RV_CFG_ROOT, key.c_str(), entry.name.c_str(), &number, 0) == 0) {
+                table[entry.name] = number;
             }
-            value = std::to_string(number);
-        } else {
-            continue;
         }
-        if (!first) {
-            out->push_back(',');
-        }
-        first = false;
-        *out += "\"" + JsonEscape(entry.name) + "\":" + value;
     }
-    out->push_back('}');
+    return table;
 }
 
 } // namespace
@@ -160,42 +148,11 @@ std::string ConfiguredDocumentRoot() {
 }
 
 std::string ConfigAsJson() {
-    std::string out;
-    AppendTable("", &out);
-    return out;
+    return DumpJson(TableJson(""));
 }
 
-std::string JsonEscape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out.push_back(c);
-            }
-        }
-    }
-    return out;
+std::string DumpJson(const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 } // namespace kxrhost

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace kxrhost {
 
 // True for "/x", "\\x" and drive paths such as "C:\\x".
@@ -23,12 +25,13 @@ int MakeConfigPathsAbsolute(const std::string& base);
 std::string ConfiguredDocumentRoot();
 
 // The configuration store as one JSON object: tables as objects, texts as
-// strings, 32-bit values as numbers. A user of [KXR.NetServer.Users] shows
-// only its role.
+// strings, 32-bit values as numbers, in the file's order. A user of
+// [KXR.NetServer.Users] shows only its role.
 std::string ConfigAsJson();
 
-// Text as the body of a JSON string (quotes not included).
-std::string JsonEscape(const std::string& text);
+// JSON text of a value; bytes that are not UTF-8 (a path, a name) are
+// replaced rather than failing the answer.
+std::string DumpJson(const nlohmann::ordered_json& value);
 
 } // namespace kxrhost
 

@@ -25,11 +25,13 @@ std::atomic<int32_t (*)(ConnectionRecord*)> routeHook{nullptr};
 std::atomic<int32_t (*)(char*)> checkVirtualHook{nullptr};
 
 constexpr char kWebEdit[] = "/webedit/v1/";
+// The JSON face: every method on these paths goes to the router, which
+// answers unknown ones itself.
+constexpr char kJsonApi[] = "/api/v1/";
 constexpr char kOptionsHeaders[] =
     "Allow: GET,HEAD\r\nPublic: OPTIONS,GET,HEAD\r\nAccess-Control-Allow-Origin: *\r\n"
     "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
     "Access-Control-Allow-Headers: X-PINGOTHER, Content-Type\r\nConnection: close\r\n";
-constexpr char kChallenge[] = "WWW-Authenticate: Basic realm=\"kxrHTTPD2\", charset=\"UTF-8\"\r\n";
 // The whole request, body included, must fit the receive buffer with its
 // terminator.
 constexpr int64_t kRequestLimit = static_cast<int64_t>(kRecvBufferSize) - 1;
@@ -161,20 +163,23 @@ bool Authenticate(ConnectionRecord* record, RequestWork* work, access::Authentic
             "Retry-After: " + std::to_string(result->retryAfterSeconds) + "\r\n";
         Refuse(record, work, 429, retry.c_str());
     } else {
-        Refuse(record, work, 401, kChallenge);
+        Refuse(record, work, 401, access::kBasicChallenge);
     }
     return false;
 }
 
 // What may answer a request before it is served, in this order: the
 // allow-list, the credentials, a POST body too large, the role the request
-// needs. False when one of them answered.
-bool Admit(ConnectionRecord* record, RequestWork* work, bool post) {
+// needs. False when one of them answered. The JSON face answers its own
+// refusals, as problem documents: only the allow-list is checked for it.
+bool Admit(ConnectionRecord* record, RequestWork* work, bool post, bool api) {
     const std::shared_ptr<const access::AccessPolicy> policy = access::CurrentAccessPolicy();
     if (!policy->allowList.Allows(record->clientAddr)) {
         Refuse(record, work, 403, nullptr);
         return false;
     }
+    if (api)
+        return true;
     access::Authenticator* users = policy->authenticator.get();
     access::AuthResult auth;
     if (users != nullptr && !Authenticate(record, work, *users, &auth))
@@ -204,9 +209,18 @@ void ServeRequest(ConnectionRecord* record, RequestWork* work) {
 
     // A request line that never came is not answered at all.
     const bool post = n >= 5 && StartsWith(line, "POST ");
-    if (n >= 0 && !Admit(record, work, post))
+    const char* blank = n > 0 ? std::strchr(line, ' ') : nullptr;
+    const bool api = blank != nullptr && StartsWith(blank + 1, kJsonApi);
+    if (n >= 0 && !Admit(record, work, post, api))
         return;
-
+    if (api) {
+        // Answered whole by the router, whatever it says; a body too large
+        // for the buffer is left unread for the router to refuse.
+        ReadRequestHead(record);
+        ReadPostBody(record);
+        if ((work->routed = Route(record) > 0))
+            return;
+    }
     if (n >= 4 && StartsWith(line, "GET ")) {
         if ((work->routed = Route(record) > 0))
             return;
@@ -262,7 +276,7 @@ void LogAccess(const ConnectionRecord* record, const RequestWork& work, int64_t 
     entry.user = record->user;
     entry.bytes = BytesSent();
     if (work.routed)
-        entry.status = 200;
+        entry.status = RoutedStatus();
     else if (entry.bytes > 0)
         entry.status = StatusTableRow(record->statusIndex).code;
     const int64_t count = record->recvCount < 0 ? 0 : record->recvCount;

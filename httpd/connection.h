@@ -22,8 +22,9 @@ struct RequestHooks {
 void SetRequestHooks(const RequestHooks& hooks);
 RequestHooks GetRequestHooks();
 
-// Thread routine of a connection ("web"): takes ownership of the record
-// (a ConnectionRecord*), serves it, closes the connection; returns 0.
+// Thread routine of a connection ("web") that the listener started: takes
+// ownership of the record (a ConnectionRecord*), serves it, closes the
+// connection, counts itself out of the connection threads; returns 0.
 uint32_t ConnectionThreadMain(void* record);
 
 // The fixed CORS answer to OPTIONS.

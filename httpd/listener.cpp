@@ -191,7 +191,9 @@ void CloseConnection(ConnectionRecord* record) {
 }
 
 namespace {
+constexpr int32_t kDefaultRoutedStatus = 200;
 thread_local int64_t bytesSent = 0;
+thread_local int32_t routedStatus = kDefaultRoutedStatus;
 } // namespace
 
 bool SendAll(ConnectionRecord* record, const void* data, size_t count) {
@@ -244,10 +246,19 @@ bool SendFromFile(ConnectionRecord* record, platform::FileHandle file, int64_t c
 
 void ResetBytesSent() {
     bytesSent = 0;
+    routedStatus = kDefaultRoutedStatus;
 }
 
 int64_t BytesSent() {
     return bytesSent;
+}
+
+void SetRoutedStatus(int32_t status) {
+    routedStatus = status;
+}
+
+int32_t RoutedStatus() {
+    return routedStatus;
 }
 
 } // namespace kxr::httpd

@@ -44,6 +44,10 @@ bool SendFromFile(ConnectionRecord* record, platform::FileHandle file, int64_t c
 // connection's answer, for the access log.
 void ResetBytesSent();
 int64_t BytesSent();
+// The status of the answer a router sent on the calling thread, for the
+// access log: 200 after a reset unless the router says otherwise.
+void SetRoutedStatus(int32_t status);
+int32_t RoutedStatus();
 
 } // namespace kxr::httpd
 

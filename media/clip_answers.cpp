@@ -191,6 +191,25 @@ uint32_t AskTimelineEntry(CMyHttpClient* client, CHttpRequest* request, MediaCmd
     return tcType;
 }
 
+// Sends a prepared picon record and reads the picture the engine names at
+// 76, or the one of ours it left at 85.
+// The engine names its picture at 76 and leaves a name of ours at 85. A name
+// it left as the client gave it (clientClip, clientFile) is still the
+// client's: read only within the roots.
+int32_t SendPiconRecord(int32_t channel, MediaCmd* record, const std::string& clientClip,
+                        const std::string& clientFile, char** bodyOut, int32_t* lengthOut) {
+    SendMediaCmd(channel, record);
+    std::string path = RecordText(*record, 0);
+    if (path.empty()) {
+        path = RecordText(*record, kFileNameIndex);
+    }
+    if (path.empty() ||
+        ((path == clientClip || path == clientFile) && !access::IsReachable(path))) {
+        return 0;
+    }
+    return ReadWholeFile(path, bodyOut, lengthOut);
+}
+
 } // namespace
 
 int32_t HandleClipInfoRequest(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,
@@ -234,16 +253,7 @@ int32_t BuildClipInfoAnswer(CMyHttpClient* client, const char* clipName, char** 
     TcTypeName(client, tcType, tcName);
 
     MediaCmd record;
-    InitMediaCmd(&record);
-    record.cmd = kCmdGetValue;
-    record.flags = kClipValueFlags;
-    record.cmdAlt = kValueClipInfo;
-    strcpyClip(record.text, clipName);
-    record.channel = channel;
-    SendMediaCmd(channel, &record);
-    record.channel = channel;
-
-    if (record.position == -1 || (record.start == -1 && record.end == -1)) {
+    if (!AskClipInfo(channel, clipName, &record)) {
         record.cmd = kCmdError;
         record.flags = MCF_TEXT;
         // Nothing of the failed question may show up as a name.
@@ -271,6 +281,18 @@ int32_t BuildClipInfoAnswer(CMyHttpClient* client, const char* clipName, char** 
         answer.AddText("Picon", RecordText(record, 0).c_str());
     }
     return answer.Finish(bodyOut, lengthOut);
+}
+
+bool AskClipInfo(int32_t channel, const char* clipName, MediaCmd* record) {
+    InitMediaCmd(record);
+    record->cmd = kCmdGetValue;
+    record->flags = kClipValueFlags;
+    record->cmdAlt = kValueClipInfo;
+    strcpyClip(record->text, clipName);
+    record->channel = channel;
+    SendMediaCmd(channel, record);
+    record->channel = channel;
+    return record->position != -1 && (record->start != -1 || record->end != -1);
 }
 
 int32_t HandleEdlInfoRequest(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,
@@ -302,7 +324,23 @@ int32_t HandleGetPiconRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
     *lengthOut = 0;
     const int32_t channel = static_cast<int32_t>(client->channel);
     const std::string query = QueryCopy(request);
+    if (Engine().getMode(channel) != kVtrMode) {
+        return ReadClipPicon(client, channel, query.substr(0, query.find('&')), bodyOut, lengthOut);
+    }
+    // A tape has no clips: the picture at a frame.
+    MediaCmd record;
+    InitMediaCmd(&record);
+    record.cmd = kCmdGetValue;
+    record.cmdAlt = kValuePicon;
+    record.flags = MCF_CMDALT | MCF_POSITION_ABS;
+    record.position = std::atoi(query.c_str());
+    return SendPiconRecord(channel, &record, std::string(), std::string(), bodyOut, lengthOut);
+}
 
+int32_t ReadClipPicon(CMyHttpClient* client, int32_t channel, const std::string& name,
+                      char** bodyOut, int32_t* lengthOut) {
+    *bodyOut = nullptr;
+    *lengthOut = 0;
     MediaCmd record;
     InitMediaCmd(&record);
     record.cmd = kCmdGetValue;
@@ -310,42 +348,23 @@ int32_t HandleGetPiconRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
     // The names the client gave; the engine's own names replace them.
     std::string clientClip;
     std::string clientFile;
-    if (Engine().getMode(channel) == kVtrMode) {
-        // A tape has no clips: the picture at a frame.
-        record.flags = MCF_CMDALT | MCF_POSITION_ABS;
-        record.position = std::atoi(query.c_str());
+    if (const char* picture = SpecialPicture(name.c_str())) {
+        strcpyClip(record.text, name.c_str());
+        PutRecordText(&record, kFileNameIndex, picture);
     } else {
-        const std::string name = query.substr(0, query.find('&'));
-        if (const char* picture = SpecialPicture(name.c_str())) {
-            strcpyClip(record.text, name.c_str());
-            PutRecordText(&record, kFileNameIndex, picture);
-        } else {
-            record.flags = kClipValueFlags;
-            PlacePiconName(client, &record, name);
-            // A file outside the roots is not handed to the engine at all.
-            if (access::IsOutside(RecordText(record, kFileNameIndex))) {
-                record.text[kFileNameIndex] = '\0';
-            }
-            clientClip = RecordText(record, 0);
-            clientFile = RecordText(record, kFileNameIndex);
-            if (clientClip.empty() && clientFile.empty()) {
-                return 0;
-            }
+        record.flags = kClipValueFlags;
+        PlacePiconName(client, &record, name);
+        // A file outside the roots is not handed to the engine at all.
+        if (access::IsOutside(RecordText(record, kFileNameIndex))) {
+            record.text[kFileNameIndex] = '\0';
+        }
+        clientClip = RecordText(record, 0);
+        clientFile = RecordText(record, kFileNameIndex);
+        if (clientClip.empty() && clientFile.empty()) {
+            return 0;
         }
     }
-    SendMediaCmd(channel, &record);
-
-    // The engine names its picture at 76 and leaves a name of ours at 85.
-    std::string path = RecordText(record, 0);
-    if (path.empty()) {
-        path = RecordText(record, kFileNameIndex);
-    }
-    // A name the engine left as the client gave it is still the client's.
-    if (path.empty() ||
-        ((path == clientClip || path == clientFile) && !access::IsReachable(path))) {
-        return 0;
-    }
-    return ReadWholeFile(path, bodyOut, lengthOut);
+    return SendPiconRecord(channel, &record, clientClip, clientFile, bodyOut, lengthOut);
 }
 
 } // namespace kxr

@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "kxr/mediacmd.h"
 
 namespace kxr {
 
@@ -27,6 +30,10 @@ int32_t HandleNextClipRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
 // gives the rendering of an error record. Returns 1.
 int32_t BuildClipInfoAnswer(CMyHttpClient* client, const char* clipName, char** bodyOut,
                             int32_t* lengthOut);
+// Asks the engine about a clip of the channel; the record comes back with its
+// timeline position, start and end (its length) and its file at 85. False for
+// an unknown clip.
+bool AskClipInfo(int32_t channel, const char* clipName, MediaCmd* record);
 
 // "EDLInfo" and "EDLState": the timeline entry at the position the query
 // gives, as the engine's record or as an EDLLine document.
@@ -39,6 +46,11 @@ int32_t HandleEdlStateRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
 // when there is no picture to send.
 int32_t HandleGetPiconRequest(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,
                               CHttpRequest* request);
+// The thumbnail of a clip (or of a special clip, or of a file by its locator)
+// on a clip channel, as GetPicon sends it: 1 with the picture's bytes, 0 with
+// no body when there is none.
+int32_t ReadClipPicon(CMyHttpClient* client, int32_t channel, const std::string& name,
+                      char** bodyOut, int32_t* lengthOut);
 
 } // namespace kxr
 

@@ -58,6 +58,33 @@ std::string EncodeEntitiesCut(const char* text, size_t capacity) {
     return encoded;
 }
 
+std::vector<ErrorLogMessage> ReadErrorMessages(uint32_t index, uint32_t count) {
+    const EngineTable& engine = Engine();
+    std::vector<ErrorLogMessage> messages;
+    std::vector<char> text(kFirstTextCapacity, '\0');
+    for (uint32_t n = 0; n < count; ++n) {
+        const uint32_t previous = index;
+        uint32_t messageLength = 0;
+        engine.errorLogLength(&index, &messageLength);
+        if (static_cast<size_t>(messageLength) + 1 > text.size()) {
+            text.assign(2 * static_cast<size_t>(messageLength) + 2, '\0');
+        }
+        text[0] = '\0';
+        ErrorLogMessage message;
+        uint16_t* t = message.time;
+        engine.errorLogRead(&index, &message.code, text.data(), &t[0], &t[1], &t[2], &t[3], &t[4],
+                            &t[5], &t[6]);
+        text.back() = '\0';
+        if (index <= previous) {
+            index = previous + 1;
+        }
+        message.nextIndex = index;
+        message.text = text.data();
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
 int32_t HandleErrorMsgRequest(CMyHttpClient* /*client*/, char** bodyOut, int32_t* lengthOut,
                               CHttpRequest* request) {
     const EngineTable& engine = Engine();
@@ -90,24 +117,8 @@ int32_t HandleErrorMsgRequest(CMyHttpClient* /*client*/, char** bodyOut, int32_t
         return answer.Finish(bodyOut, lengthOut);
     }
 
-    std::vector<char> text(kFirstTextCapacity, '\0');
-    for (uint32_t n = 0; n < count; ++n) {
-        const uint32_t previous = index;
-        uint32_t messageLength = 0;
-        engine.errorLogLength(&index, &messageLength);
-        if (static_cast<size_t>(messageLength) + 1 > text.size()) {
-            text.assign(2 * static_cast<size_t>(messageLength) + 2, '\0');
-        }
-        text[0] = '\0';
-        int32_t code = 0;
-        uint16_t time[7] = {};
-        engine.errorLogRead(&index, &code, text.data(), &time[0], &time[1], &time[2], &time[3],
-                            &time[4], &time[5], &time[6]);
-        text.back() = '\0';
-        if (index <= previous) {
-            index = previous + 1;
-        }
-        AddMessage(answer, index, code, text.data(), time);
+    for (const ErrorLogMessage& message : ReadErrorMessages(index, count)) {
+        AddMessage(answer, message.nextIndex, message.code, message.text.c_str(), message.time);
     }
     return answer.Finish(bodyOut, lengthOut);
 }

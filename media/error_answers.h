@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kxr {
 
@@ -24,6 +25,17 @@ int32_t HandleErrorMsgRequest(CMyHttpClient* client, char** bodyOut, int32_t* le
 // "ErrorLogSave": asks the engine to save its error log and names the file.
 int32_t HandleErrorLogSaveRequest(CMyHttpClient* client, char** bodyOut, int32_t* lengthOut,
                                   CHttpRequest* request);
+
+// One message of the engine's error log as the engine reads it out.
+struct ErrorLogMessage {
+    uint32_t nextIndex = 0; // the index the engine handed back: the next message's
+    int32_t code = 0;
+    std::string text;
+    uint16_t time[7] = {}; // year, month, day, hour, minute, second, hundredths
+};
+
+// Reads count messages from index on, as the engine hands them out.
+std::vector<ErrorLogMessage> ReadErrorMessages(uint32_t index, uint32_t count);
 
 // The entity form of text, cut to capacity - 1 bytes at an entity boundary.
 std::string EncodeEntitiesCut(const char* text, size_t capacity);

@@ -18,6 +18,7 @@
 #include "module/module_state.h"
 #include "module/router.h"
 #include "platform/kxr_socket.h"
+#include "rest/rest_events.h"
 
 namespace kxr {
 
@@ -27,6 +28,10 @@ constexpr uint32_t kStartSettleMs = 100;
 constexpr uint32_t kQuitSettleMs = 125;
 constexpr uint32_t kQuitPollMs = 250;
 constexpr int kQuitPollLimit = 20;
+// An event stream blocked in a send gives up after its send time-out (5 s).
+constexpr uint32_t kStreamsLeaveMs = 6000;
+// A connection that has answered closes within its drain (500 ms); one held
+// longer (a slow client, a producer that hangs) is not waited for beyond this.
 
 // Read by the listener, cleared by kxrQuit.
 std::atomic<int32_t> listenerRunning{1};
@@ -157,6 +162,14 @@ void ReadInterface(char (&text)[kInterfaceTextSize]) {
     text[kInterfaceTextSize - 1] = '\0';
 }
 
+size_t ReadConfiguredStreamCap() {
+    uint32_t cap = 0;
+    if (rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, "MaxEventStreams", &cap, 0) != 0) {
+        return rest::kDefaultMaxEventStreams;
+    }
+    return cap;
+}
+
 // The access log, when "AccessLog" names a file; none otherwise.
 void OpenConfiguredAccessLog() {
     char path[RV_MAX_PATH] = {};
@@ -201,6 +214,7 @@ int32_t kxrStart() {
         ApplyConnectionLimits();
         // Read at every start, before the first connection is accepted.
         access::LoadAccessSettings();
+        rest::StartEvents(ReadConfiguredStreamCap());
 
         httpd::SetRequestHooks(httpd::RequestHooks{&RouteConnection, &CheckVirtualPath});
         listenerRunning.store(1);
@@ -218,6 +232,9 @@ uint32_t kxrQuit() {
     httpd::CloseListenSocket();
     httpd::StopListening();
     listenerRunning.store(0);
+    // The publisher ends and every event stream leaves before the module
+    // section goes.
+    rest::StopEvents(kStreamsLeaveMs);
     rvOSSleep(kQuitSettleMs);
 
     // Without a thread there is nothing to wait for.

@@ -37,6 +37,9 @@ uint32_t ReadConfiguredPort();
 // value is 0. It is not written back.
 bool ReadConfinement();
 void ReadRootCandidate(char (&candidate)[kRootCandidateSize]);
+// "MaxEventStreams": how many event streams of the JSON face may be open at
+// once; 64 when it is missing, 0 turns the stream off.
+size_t ReadConfiguredStreamCap();
 
 // A warning to the host's error log.
 void Warn(const char* text);

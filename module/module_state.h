@@ -5,23 +5,9 @@
 
 #include <cstdint>
 
-#include "answer/my_http_client.h"
+#include "answer/module_section.h"
 
 namespace kxr {
-
-// ---- the module-wide critical section ----
-// Each use first tests the ready flag and is skipped while it is 0.
-bool ModuleSectionReady();
-// Creates the section unless it exists.
-void ModuleSectionCreate();
-// Clears the flag and deletes the section if it exists.
-void ModuleSectionDelete();
-void ModuleSectionEnter();
-void ModuleSectionLeave();
-
-// ---- the API object ----
-// The single instance, made when the module is loaded.
-CMyHttpClient& TheHttpClient();
 
 using DispatchFn = int32_t (*)(const char* requestText, char** bodyOut, int32_t* lengthOut,
                                CHttpRequest* request);

@@ -11,6 +11,8 @@
 #include "httpd/listener.h"
 #include "kxr/rvutil.h"
 #include "module/module_state.h"
+#include "rest/rest_request.h"
+#include "rest/rest_router.h"
 
 namespace kxr {
 
@@ -213,6 +215,10 @@ int32_t kxrHttpdRequest(ConnectionRecord* record) {
     const char* text = record->recvBuffer;
     if (text[0] == '\0') {
         return 0;
+    }
+    // The JSON face answers its own paths, ahead of the host and the dispatcher.
+    if (rest::IsApiRequestText(text)) {
+        return rest::ServeConnection(record);
     }
     RoutedAnswer routed = ProduceAnswer(text);
     if (routed.file != RV_INVALID_HANDLE) {

@@ -11,6 +11,8 @@
 #include <regex>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "host_process.h"
 
 namespace {
@@ -109,6 +111,27 @@ TEST_F(RunningHost, RelayPathIsAnsweredByTheHostCallback) {
                   "\r\nServer: TarvikWebServer/7.0\r\n"
                   "Content-Type: application/json\r\n\r\n" +
                   body);
+}
+
+TEST_F(RunningHost, MonitorAndConfigurationPathsAnswerJson) {
+    const CurlResult monitor = CurlGet(host_->Port(), "/monitor/");
+    ASSERT_EQ(monitor.status, 200);
+    const auto channels = nlohmann::json::parse(monitor.body, nullptr, false);
+    ASSERT_FALSE(channels.is_discarded()) << monitor.body;
+    ASSERT_EQ(channels["channels"].size(), 2u) << monitor.body;
+    EXPECT_EQ(channels["channels"][1], nlohmann::json({{"channel", 1},
+                                                       {"name", "Channel 2"},
+                                                       {"state", "Stopped"},
+                                                       {"position", "00:00:00:00"},
+                                                       {"clip", ""}}));
+
+    const CurlResult config = CurlGet(host_->Port(), "/config?");
+    ASSERT_EQ(config.status, 200);
+    const auto store = nlohmann::json::parse(config.body, nullptr, false);
+    ASSERT_FALSE(store.is_discarded()) << config.body;
+    EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPort"], host_->Port());
+    EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPath"], host_->Root().string());
+    EXPECT_EQ(store["KXR"]["Engine"]["Deterministic"], 1);
 }
 
 TEST(HostStop, ListenerStopsPromptlyOnSigterm) {

@@ -17,6 +17,7 @@
 #include "module/module_state.h"
 #include "platform/kxr_file.h"
 #include "platform/kxr_path.h"
+#include "rest/rest_events.h"
 #include "tests/support/err_log_capture.h"
 #include "tests/support/fake_engine.h"
 #include "tests/support/net_test_util.h"
@@ -177,6 +178,53 @@ TEST_F(ModuleConfig, StartTwiceWarnsQuitStopsAndStartRunsAgain) {
     EXPECT_TRUE(kxrtest::CanConnect(port));
     EXPECT_EQ(log.Count(kRunningWarning), 1u);
     EXPECT_EQ(kxr::kxrQuit(), 0u);
+}
+
+TEST_F(ModuleConfig, EventsArePublishedBetweenStartAndQuitOnly) {
+    kxrtest::FakeEngine engine;
+    engine.SetResult(kOrdGetChannelCount, 1);
+    const uint16_t port = kxrtest::FreeLoopbackPort();
+    OpenConfig("[KXR.NetServer]\nHTTPPort = " + std::to_string(port) + "\nHTTPPath = '" +
+               dir_.Path().string() + "'\nMaxEventStreams = 3\n");
+    kxr::rest::EventHub& hub = kxr::rest::TheEventHub();
+    kxrtest::ErrorLogCapture log;
+    ASSERT_EQ(kxr::kxrInit(nullptr), 0);
+    ASSERT_EQ(kxr::kxrStart(), 0);
+    EXPECT_TRUE(hub.IsOpen());
+    EXPECT_EQ(hub.Cap(), 3u);
+    // A channel that moves is published by the publisher's next sample.
+    const uint64_t before = hub.LastId();
+    engine.SetResult(kOrdGetFrame, 10);
+    const auto until = Clock::now() + std::chrono::seconds(2);
+    while (hub.LastId() == before && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(hub.LastId(), before);
+
+    EXPECT_EQ(kxr::kxrQuit(), 0u);
+    EXPECT_FALSE(hub.IsOpen());
+    const uint64_t quit = hub.LastId();
+    engine.SetResult(kOrdGetFrame, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(hub.LastId(), quit); // no sampling after kxrQuit
+}
+
+TEST_F(ModuleConfig, QuitReturnsOnlyAfterTheConnectionThreadsEnded) {
+    const uint16_t port = ServerConfig();
+    kxrtest::ErrorLogCapture log;
+    ASSERT_EQ(kxr::kxrInit(nullptr), 0);
+    ASSERT_EQ(kxr::kxrStart(), 0);
+    // A client that connects and sends nothing holds a connection thread
+    // until its request wait runs out.
+    const plat::SocketHandle client = plat::SocketOpenTcp();
+    ASSERT_TRUE(plat::SocketConnect(client, plat::kIpv4Loopback, port));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(kxr::kxrQuit(), 0u);
+    // By then the thread has closed the connection: the client sees its end
+    // at once.
+    EXPECT_EQ(plat::SocketWaitReadable(client, 0), 1);
+    char byte = 0;
+    EXPECT_EQ(plat::SocketReceive(client, &byte, 1), 0);
+    plat::SocketClose(client);
 }
 
 TEST_F(ModuleConfig, QuitWithoutListenerReturnsAtOnce) {

@@ -81,6 +81,23 @@ TEST(PlatformSocket, ReceiveTimeOutIsReportedAsTimedOut) {
     EXPECT_EQ(kp::SocketWaitReadable(c.server, 10), 0);
 }
 
+TEST(PlatformSocket, SendTimeOutEndsASendThePeerDoesNotTake) {
+    Connection c;
+    ASSERT_NO_FATAL_FAILURE(c.Connect());
+    ASSERT_TRUE(kp::SocketSetSendTimeout(c.server, 200));
+    // The client reads nothing: once the buffers are full a send gives up
+    // instead of waiting for ever.
+    const std::string chunk(64 * 1024, 'x');
+    const uint64_t start = kp::MonotonicMs();
+    uint64_t total = 0;
+    int64_t sent = 0;
+    while ((sent = kp::SocketSend(c.server, chunk.data(), chunk.size())) > 0 &&
+           total < 256u * 1024 * 1024)
+        total += static_cast<uint64_t>(sent);
+    EXPECT_EQ(sent, -1) << total << " bytes went out";
+    EXPECT_LT(kp::MonotonicMs() - start, 10000u);
+}
+
 TEST(PlatformSocket, SecondListenerOnAPortIsRefused) {
     Connection first;
     const kp::SocketHandle second = kp::SocketOpenTcp();

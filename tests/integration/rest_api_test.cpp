@@ -1,0 +1,440 @@
+// The JSON face through real HTTP against kxr-host: every endpoint and its
+// error paths, and the event stream's delivery, resume, cap and end. The
+// engine's clock stands still unless a test moves it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_process.h"
+#include "rest_client.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kxrit::Call;
+using kxrit::HttpAnswer;
+using kxrit::Json;
+using kxrit::PostJson;
+
+// A problem document with the status it came with; its detail is returned.
+std::string ProblemDetail(const HttpAnswer& answer, int status) {
+    EXPECT_EQ(answer.status, status) << answer.head << "\n" << answer.body;
+    EXPECT_EQ(answer.Header("Content-Type"), "application/problem+json") << answer.head;
+    const Json problem = answer.JsonBody();
+    EXPECT_EQ(problem.value("status", 0), status);
+    EXPECT_EQ(problem.value("type", ""), "about:blank");
+    return problem.value("detail", "");
+}
+
+class RestApiHost : public ::testing::Test {
+protected:
+    // Files the media library cannot read count as ten seconds each (250
+    // frames in pal).
+    void Start(const std::string& extra = "", const std::string& netServer = "") {
+        kxrtest::WriteFile(host_.Dir() / "media" / "clipone.mov", "not really a movie");
+        kxrtest::WriteFile(host_.Dir() / "media" / "cliptwo.mov", "not really a movie");
+        ASSERT_TRUE(host_.Start(extra, netServer)) << host_.Failure();
+    }
+    uint16_t Port() const { return host_.Port(); }
+    Json Get(const std::string& target) {
+        const HttpAnswer answer = Call(Port(), "GET", target);
+        EXPECT_EQ(answer.status, 200) << target << "\n" << answer.body;
+        EXPECT_EQ(answer.Header("Content-Type"), "application/json") << target;
+        return answer.JsonBody();
+    }
+    HttpAnswer Transport(int channel, const std::string& body) {
+        return PostJson(Port(), "/api/v1/channels/" + std::to_string(channel) + "/transport", body);
+    }
+    // The engine's clock moves on by ms.
+    void Advance(int ms) {
+        const std::string answer = host_.Get(
+            "/KXRXML/MediaCmd?SetValue&channel=0&cmdalt=900001&position=" + std::to_string(ms));
+        ASSERT_NE(answer.find("200 OK"), std::string::npos) << answer;
+    }
+
+    kxrit::HostProcess host_;
+};
+
+TEST_F(RestApiHost, ChannelsAreReadAndDrivenThroughTransport) {
+    Start();
+    const Json channels = Get("/api/v1/channels")["channels"];
+    ASSERT_EQ(channels.size(), 2u);
+    EXPECT_EQ(channels[1]["index"], 1);
+    EXPECT_EQ(channels[1]["name"], "Channel 2");
+    EXPECT_EQ(channels[1]["mode"], "server");
+    EXPECT_EQ(channels[1]["state"], "stopped");
+    EXPECT_EQ(channels[1]["position"]["tcType"], "pal");
+
+    const HttpAnswer play = Transport(1, R"({"action":"play","clip":"cliptwo"})");
+    ASSERT_EQ(play.status, 200) << play.body;
+    Json state = play.JsonBody();
+    EXPECT_EQ(state["state"], "playing");
+    EXPECT_EQ(state["clip"], "cliptwo");
+    EXPECT_EQ(state["speed"], 1.0);
+    // The same channel, as the plain-text face sees it.
+    EXPECT_EQ(kxrtest::Body(host_.Get("/KXRGetState?channel=1")), "Playing");
+
+    Advance(1000);
+    state = Get("/api/v1/channels/1");
+    EXPECT_EQ(state["position"]["frames"], 25);
+    EXPECT_EQ(state["position"]["timecode"], "00:00:01:00");
+
+    state = Transport(1, R"({"action":"shuttle","speed":-0.5})").JsonBody();
+    EXPECT_EQ(state["state"], "shuttle");
+    EXPECT_EQ(state["speed"], -0.5);
+    state = Transport(1, R"({"action":"seek","position":"00:00:02:00"})").JsonBody();
+    EXPECT_EQ(state["state"], "paused");
+    EXPECT_EQ(state["position"]["frames"], 50);
+    state = Transport(1, R"({"action":"play","position":100,"loop":true,"speed":2})").JsonBody();
+    EXPECT_EQ(state["position"]["frames"], 100);
+    EXPECT_EQ(state["speed"], 2.0);
+    EXPECT_EQ(Transport(1, R"({"action":"stop"})").JsonBody()["state"], "stopped");
+
+    state = Transport(0, R"({"action":"record"})").JsonBody();
+    EXPECT_EQ(state["state"], "recording");
+    state = Transport(0, R"({"action":"eject"})").JsonBody();
+    EXPECT_EQ(state["state"], "ejected");
+    EXPECT_TRUE(state["clip"].is_null());
+
+    // HEAD: the GET's head, without the body.
+    const HttpAnswer head = Call(Port(), "HEAD", "/api/v1/channels/1");
+    EXPECT_EQ(head.status, 200);
+    EXPECT_TRUE(head.body.empty());
+    EXPECT_EQ(head.Header("Content-Length"),
+              std::to_string(Call(Port(), "GET", "/api/v1/channels/1").body.size()));
+}
+
+TEST_F(RestApiHost, BadTransportRequestsGetTheirStatus) {
+    Start();
+    const std::string path = "/api/v1/channels/0/transport";
+    EXPECT_NE(ProblemDetail(Transport(0, "{\"action\":"), 400).find("not JSON"), std::string::npos);
+    EXPECT_NE(ProblemDetail(Transport(0, R"({"action":"rewind"})"), 400).find("rewind"),
+              std::string::npos);
+    ProblemDetail(Transport(0, R"({"action":"record","speed":1})"), 400);
+    ProblemDetail(Transport(0, R"({"action":"seek","position":"twelve"})"), 400);
+    ProblemDetail(Transport(0, ""), 400);
+    ProblemDetail(Transport(2, R"({"action":"play"})"), 404);
+    ProblemDetail(Transport(0, R"({"action":"play","clip":"nosuch"})"), 404);
+    ProblemDetail(
+        Call(Port(), "POST", path, R"({"action":"play"})", "Content-Type: text/plain\r\n"), 415);
+    ProblemDetail(Call(Port(), "POST", path, R"({"action":"play"})"), 415);
+    ProblemDetail(
+        kxrit::CallRaw(Port(), "POST " + path +
+                                   " HTTP/1.1\r\nContent-Type: application/json\r\n"
+                                   "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n"),
+        411);
+    ProblemDetail(Transport(0, "{\"action\":\"play\",\"clip\":\"" + std::string(5000, 'x') + "\"}"),
+                  413);
+    const HttpAnswer get = Call(Port(), "GET", path);
+    ProblemDetail(get, 405);
+    EXPECT_EQ(get.Header("Allow"), "POST");
+    ProblemDetail(Call(Port(), "DELETE", "/api/v1/channels/0"), 405);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/channels/7"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/nothing"), 404);
+
+    // The engine refuses: a position beyond the clip, play while ejected.
+    ASSERT_EQ(Transport(0, R"({"action":"play","clip":"clipone"})").status, 200);
+    EXPECT_NE(
+        ProblemDetail(Transport(0, R"({"action":"seek","position":1000})"), 409).find("outside"),
+        std::string::npos);
+    ASSERT_EQ(Transport(0, R"({"action":"eject"})").status, 200);
+    EXPECT_NE(ProblemDetail(Transport(0, R"({"action":"play"})"), 409).find("ejected"),
+              std::string::npos);
+    // None of the bodies refused with 400 reached the engine: its log holds
+    // the question about the unknown clip and the two refusals only.
+    const Json log = Get("/api/v1/errors");
+    ASSERT_EQ(log["count"], 3);
+    EXPECT_NE(log["errors"][0]["message"].get<std::string>().find("nosuch"), std::string::npos);
+}
+
+TEST_F(RestApiHost, ClipsAreListedAndNamed) {
+    const fs::path accessLog = host_.Dir() / "logs" / "access.log";
+    Start("", "AccessLog = '" + accessLog.string() + "'\n");
+    const Json clips = Get("/api/v1/clips")["clips"];
+    ASSERT_EQ(clips.size(), 2u);
+    EXPECT_EQ(clips[0]["name"], "clipone");
+    EXPECT_EQ(clips[0]["length"]["frames"], 250);
+    EXPECT_EQ(clips[0]["length"]["timecode"], "00:00:10:00");
+    EXPECT_EQ(clips[0]["picon"], "/api/v1/clips/clipone/picon");
+    // The record directory is the root \RecordDrive.
+    const std::string file = clips[1]["file"].get<std::string>();
+    EXPECT_EQ(file.rfind("\\RecordDrive\\", 0), 0u) << file;
+    EXPECT_NE(file.find("cliptwo.mov"), std::string::npos) << file;
+    EXPECT_EQ(Get("/api/v1/clips?channel=1")["clips"].size(), 2u);
+    EXPECT_EQ(Get("/api/v1/clips?channel=1")["clips"][1]["picon"],
+              "/api/v1/clips/cliptwo/picon?channel=1");
+
+    EXPECT_EQ(Get("/api/v1/clips/cliptwo")["name"], "cliptwo");
+    ProblemDetail(Call(Port(), "GET", "/api/v1/clips/nosuch"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/clips/ninechars"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/clips?channel=9"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/clips/nosuch/picon"), 404);
+    // A file the media library cannot read has no picture.
+    ProblemDetail(Call(Port(), "GET", "/api/v1/clips/clipone/picon"), 404);
+
+    // The access log has the status each answer went out with.
+    int code = -1;
+    ASSERT_TRUE(host_.Stop(10000, &code));
+    const std::string lines = kxrtest::ReadFile(accessLog);
+    EXPECT_NE(lines.find("\"GET /api/v1/clips/nosuch HTTP/1.1\" 404 "), std::string::npos) << lines;
+    EXPECT_NE(lines.find("\"GET /api/v1/clips/cliptwo HTTP/1.1\" 200 "), std::string::npos)
+        << lines;
+}
+
+TEST_F(RestApiHost, FoldersArePagedStatelesslyAndFilesDescribed) {
+    const fs::path files = host_.Dir() / "files";
+    kxrtest::WriteFile(files / "a.mov", "movie");
+    kxrtest::WriteFile(files / "b & c.txt", "12345");
+    kxrtest::WriteFile(files / "sub" / "x.txt", "x");
+    for (const char* frame : {"seq0001.dpx", "seq0002.dpx", "seq0003.dpx"})
+        kxrtest::WriteFile(files / frame, "");
+    Start("[KXR.NetServer.FileDirs]\nMedia = '" + files.string() + "'\n");
+
+    const Json roots = Get("/api/v1/files");
+    EXPECT_EQ(roots["locator"], "\\");
+    EXPECT_TRUE(roots["parent"].is_null());
+    ASSERT_EQ(roots["total"], 2);
+    EXPECT_EQ(roots["entries"][1]["locator"], "\\Media");
+    EXPECT_EQ(roots["entries"][1]["kind"], "folder");
+
+    const Json all = Get("/api/v1/files?locator=%5CMedia");
+    EXPECT_EQ(all["locator"], "\\Media\\");
+    EXPECT_EQ(all["parent"], "\\");
+    EXPECT_EQ(all["total"], 4);
+    std::vector<std::string> names;
+    for (const Json& entry : all["entries"])
+        names.push_back(entry["name"]);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.mov", "b & c.txt", "seq[0001-0003].dpx", "sub"}));
+    const Json& text = all["entries"][1];
+    EXPECT_EQ(text["locator"], "\\Media\\b & c.txt");
+    EXPECT_EQ(text["kind"], "file");
+    EXPECT_EQ(text["size"], 5);
+    EXPECT_EQ(text["modified"].get<std::string>().size(), 20u); // 2026-12-06T04:45:50Z
+    const Json& sequence = all["entries"][2];
+    EXPECT_EQ(sequence["kind"], "sequence");
+    EXPECT_EQ(sequence["frames"], Json({{"first", 1}, {"last", 3}}));
+    EXPECT_TRUE(sequence["size"].is_null());
+    EXPECT_EQ(all["entries"][3]["kind"], "folder");
+
+    // Two clients paging at once share nothing: each page stands alone.
+    const Json second = Get("/api/v1/files?locator=/Media/&offset=1&limit=2");
+    EXPECT_EQ(second["offset"], 1);
+    EXPECT_EQ(second["limit"], 2);
+    EXPECT_EQ(second["total"], 4);
+    ASSERT_EQ(second["entries"].size(), 2u);
+    EXPECT_EQ(second["entries"][0]["name"], "b & c.txt");
+    EXPECT_EQ(Get("/api/v1/files?locator=%5CMedia&offset=3")["entries"][0]["name"], "sub");
+    EXPECT_TRUE(Get("/api/v1/files?locator=%5CMedia&offset=9")["entries"].empty());
+    const Json inner = Get("/api/v1/files?locator=%5CMedia%5Csub");
+    EXPECT_EQ(inner["parent"], "\\Media\\");
+    EXPECT_EQ(inner["entries"][0]["locator"], "\\Media\\sub\\x.txt");
+
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files?locator=%5CNoRoot"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files?locator=%5CMedia%5Cnone"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files?locator=%5CMedia%5Ca.mov"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files?locator=%5CMedia%5C..%5C.."), 400);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files?locator=%5CMedia&limit=0"), 400);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files?locator=%5CMedia&offset=-1"), 400);
+
+    const Json info = Get("/api/v1/files/info?locator=%5CMedia%5Cb%20%26%20c.txt");
+    EXPECT_EQ(info["name"], "b & c.txt");
+    EXPECT_EQ(info["size"], 5);
+    EXPECT_TRUE(info["type"].is_null());
+    EXPECT_TRUE(info["media"].empty());
+    const Json seq = Get("/api/v1/files/info?locator=%5CMedia%5Cseq%5B0001-0003%5D.dpx");
+    EXPECT_EQ(seq["kind"], "sequence");
+    EXPECT_EQ(seq["type"]["short"].is_string(), true) << seq.dump();
+    EXPECT_EQ(Get("/api/v1/files/info?locator=%5CMedia%5Csub")["kind"], "folder");
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files/info"), 400);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files/info?locator=%5CMedia%5Cnone.mov"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files/info?locator=%5CNoRoot%5Ca.mov"), 404);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/files/info?locator=%5CMedia%5C..%5Cmedia"), 400);
+}
+
+TEST_F(RestApiHost, TheErrorLogIsAnsweredWholeOrNotAtAllSinceAStamp) {
+    Start();
+    Json log = Get("/api/v1/errors");
+    EXPECT_EQ(log["count"], 0);
+    EXPECT_TRUE(log["errors"].empty());
+    Advance(1000); // so that the failure below moves the log's stamp
+    ASSERT_EQ(Transport(0, R"({"action":"seek","position":1000})").status, 409);
+    log = Get("/api/v1/errors");
+    ASSERT_EQ(log["count"], 1);
+    const Json& message = log["errors"][0];
+    EXPECT_EQ(message["index"], 0);
+    EXPECT_EQ(message["code"], 2);
+    EXPECT_NE(message["message"].get<std::string>().find("outside"), std::string::npos);
+    EXPECT_EQ(message["time"].get<std::string>().size(), 22u); // 2026-12-06T04:45:50.12
+    const std::string since = std::to_string(log["lastChange"].get<uint32_t>());
+    const Json unchanged = Get("/api/v1/errors?since=" + since);
+    EXPECT_EQ(unchanged["count"], 1);
+    EXPECT_TRUE(unchanged["errors"].empty());
+    EXPECT_EQ(Get("/api/v1/errors?since=0")["errors"].size(), 1u);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/errors?since=soon"), 400);
+    ProblemDetail(Call(Port(), "GET", "/api/v1/errors?since=4294967296"), 400);
+}
+
+TEST_F(RestApiHost, EventsArePushedAndResumedWithoutLoss) {
+    Start();
+    kxrit::EventReader first(Port());
+    const std::string head = first.Head();
+    EXPECT_EQ(head.rfind("HTTP/1.1 200 OK", 0), 0u) << head;
+    EXPECT_NE(head.find("Content-Type: text/event-stream"), std::string::npos) << head;
+    EXPECT_EQ(head.find("Content-Length"), std::string::npos) << head;
+
+    // The current state first: both channels and the error log, under one id.
+    std::vector<kxrit::ServerEvent> state;
+    for (int i = 0; i < 3; ++i) {
+        auto event = first.Next(5000);
+        ASSERT_TRUE(event) << first.Pending();
+        state.push_back(*event);
+    }
+    EXPECT_EQ(state[0].name, "channel");
+    EXPECT_EQ(state[0].data["index"], 0);
+    EXPECT_EQ(state[1].data["index"], 1);
+    EXPECT_EQ(state[2].name, "errors");
+    EXPECT_EQ(state[2].data["count"], 0);
+    EXPECT_EQ(state[0].id, state[2].id);
+
+    // A change is pushed within a second.
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(Transport(0, R"({"action":"play","clip":"clipone"})").status, 200);
+    auto pushed = first.Next(1000);
+    ASSERT_TRUE(pushed) << first.Pending();
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+    EXPECT_EQ(pushed->name, "channel");
+    EXPECT_EQ(pushed->data["state"], "playing");
+    EXPECT_EQ(pushed->id, state[0].id + 1);
+
+    // While the clock moves the position follows, one event per sample.
+    Advance(400);
+    auto moved = first.Next(2000);
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->data["position"]["frames"], 10);
+    EXPECT_EQ(moved->id, pushed->id + 1);
+
+    // Missed while away: a refused seek (the channel pauses, then the seek
+    // fails and the log grows), and in a later sample a stop.
+    const uint64_t seen = moved->id;
+    ASSERT_EQ(Transport(0, R"({"action":"seek","position":99999})").status, 409);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(Transport(0, R"({"action":"stop"})").status, 200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    kxrit::EventReader resumed(Port(), seen);
+    std::vector<kxrit::ServerEvent> missed;
+    while (auto event = resumed.Next(1000))
+        missed.push_back(*event);
+    ASSERT_EQ(missed.size(), 3u) << resumed.Pending();
+    for (size_t i = 0; i < missed.size(); ++i)
+        EXPECT_EQ(missed[i].id, seen + 1 + i);
+    // A sample publishes the channels before the log.
+    EXPECT_EQ(missed[0].name, "channel");
+    EXPECT_EQ(missed[0].data["state"], "paused");
+    EXPECT_EQ(missed[1].name, "errors");
+    EXPECT_EQ(missed[1].data["count"], 1);
+    EXPECT_EQ(missed[1].data["latest"]["code"], 2);
+    EXPECT_EQ(missed[2].name, "channel");
+    EXPECT_EQ(missed[2].data["state"], "stopped");
+    // The first stream got the same events under the same ids.
+    for (const auto& expected : missed) {
+        auto event = first.Next(1000);
+        ASSERT_TRUE(event);
+        EXPECT_EQ(event->id, expected.id);
+        EXPECT_EQ(event->data, expected.data);
+    }
+}
+
+TEST_F(RestApiHost, StreamsBeyondTheCapAreRefusedAndEndWithTheServer) {
+    Start("", "MaxEventStreams = 2\n");
+    kxrit::EventReader one(Port());
+    kxrit::EventReader two(Port());
+    ASSERT_TRUE(one.Next(5000));
+    ASSERT_TRUE(two.Next(5000));
+    const HttpAnswer third = Call(Port(), "GET", "/api/v1/events");
+    ProblemDetail(third, 503);
+    EXPECT_EQ(third.Header("Retry-After"), "5");
+    // HEAD opens no stream.
+    EXPECT_EQ(Call(Port(), "HEAD", "/api/v1/events").status, 200);
+
+    const auto stopping = std::chrono::steady_clock::now();
+    int code = -1;
+    ASSERT_TRUE(host_.Stop(10000, &code));
+    EXPECT_EQ(code, 0) << host_.Output();
+    EXPECT_TRUE(one.Ends(1000));
+    EXPECT_TRUE(two.Ends(1000));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));
+}
+
+TEST_F(RestApiHost, ALeftStreamGivesItsPlaceBack) {
+    Start("", "MaxEventStreams = 1\n");
+    {
+        kxrit::EventReader gone(Port());
+        ASSERT_TRUE(gone.Next(5000));
+    }
+    // The server notices within its check interval (1 s).
+    HttpAnswer again;
+    for (int attempt = 0; attempt < 30 && again.status != 200; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kxrit::EventReader next(Port());
+        if (next.Next(2000))
+            again.status = 200;
+    }
+    EXPECT_EQ(again.status, 200);
+}
+
+// Thumbnails need media the engine can decode: two short movies made by the
+// ffmpeg tool.
+class RestPiconHost : public RestApiHost {
+protected:
+    void SetUp() override {
+        if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "the ffmpeg tool makes the test clips";
+        for (const char* name : {"alpha", "beta"}) {
+            // Two patterns, so that the two pictures differ.
+            const std::string source = name[0] == 'a' ? "testsrc" : "testsrc2";
+            const std::string command =
+                "ffmpeg -y -v error -f lavfi -i " + source +
+                "=size=160x120:rate=25 -t 1 -c:v mjpeg " +
+                (host_.Dir() / "media" / (std::string(name) + ".mov")).string() +
+                " >/dev/null 2>&1";
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        }
+        ASSERT_TRUE(host_.Start()) << host_.Failure();
+    }
+};
+
+TEST_F(RestPiconHost, PicturesCarryATagThatSavesFetchingThemAgain) {
+    const HttpAnswer alpha = Call(Port(), "GET", "/api/v1/clips/alpha/picon");
+    ASSERT_EQ(alpha.status, 200) << alpha.body;
+    EXPECT_EQ(alpha.Header("Content-Type"), "image/jpeg");
+    EXPECT_EQ(alpha.body.compare(0, 2, "\xFF\xD8"), 0);
+    EXPECT_EQ(alpha.Header("Content-Length"), std::to_string(alpha.body.size()));
+    EXPECT_EQ(alpha.Header("Cache-Control"), "no-cache");
+    const std::string tag = alpha.Header("ETag");
+    ASSERT_EQ(tag.size(), 18u) << alpha.head;
+
+    // The same picture again: the same tag; a client that holds it gets 304.
+    EXPECT_EQ(Call(Port(), "GET", "/api/v1/clips/alpha/picon").Header("ETag"), tag);
+    const HttpAnswer kept =
+        Call(Port(), "GET", "/api/v1/clips/alpha/picon", "", "If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(kept.status, 304) << kept.head;
+    EXPECT_TRUE(kept.body.empty());
+    EXPECT_EQ(kept.Header("ETag"), tag);
+    EXPECT_EQ(kept.Header("Content-Length"), "");
+    EXPECT_EQ(Call(Port(), "GET", "/api/v1/clips/alpha/picon", "",
+                   "If-None-Match: \"0000000000000000\", W/" + tag + "\r\n")
+                  .status,
+              304);
+    // Another clip's picture is another picture.
+    const HttpAnswer beta =
+        Call(Port(), "GET", "/api/v1/clips/beta/picon", "", "If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(beta.status, 200);
+    EXPECT_NE(beta.Header("ETag"), tag);
+}
+
+} // namespace

@@ -1,0 +1,209 @@
+// The event hub (ids, history, resume, the current state, the cap, slow
+// clients, closing) and a stream's pacing on a sink.
+#include "rest/rest_events.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using kxr::rest::EventHub;
+using kxr::rest::Subscription;
+using namespace std::chrono_literals;
+
+// What a subscription holds now, as one text.
+std::string Take(Subscription& subscription, bool* ended = nullptr) {
+    bool done = false;
+    std::string text;
+    for (const auto& frame : subscription.Wait(0, &done))
+        text += *frame;
+    if (ended != nullptr)
+        *ended = done;
+    return text;
+}
+
+std::string Frame(uint64_t id, const std::string& name, const std::string& data) {
+    return "id: " + std::to_string(id) + "\nevent: " + name + "\ndata: " + data + "\n\n";
+}
+
+TEST(EventHub, PublishesChangesOnlyWithGrowingIds) {
+    EventHub hub(8, 16);
+    hub.Open(4);
+    auto subscription = hub.Subscribe(std::nullopt);
+    ASSERT_NE(subscription, nullptr);
+    EXPECT_EQ(hub.Publish("channel/0", "channel", "{\"a\":1}"), 1u);
+    EXPECT_EQ(hub.Publish("channel/0", "channel", "{\"a\":1}"), 0u); // unchanged
+    EXPECT_EQ(hub.Publish("channel/1", "channel", "{\"a\":1}"), 2u); // another key
+    EXPECT_EQ(hub.Publish("channel/0", "channel", "{\"a\":2}"), 3u);
+    EXPECT_EQ(Take(*subscription), Frame(1, "channel", "{\"a\":1}") +
+                                       Frame(2, "channel", "{\"a\":1}") +
+                                       Frame(3, "channel", "{\"a\":2}"));
+    EXPECT_EQ(hub.LastId(), 3u);
+}
+
+TEST(EventHub, ResumesFromTheHistoryOrStartsFromTheCurrentState) {
+    EventHub hub(4, 16);
+    hub.Open(8);
+    hub.Publish("channel/0", "channel", "c0-1");
+    hub.Publish("errors", "errors", "e-1");
+    for (int i = 2; i <= 5; ++i)
+        hub.Publish("channel/1", "channel", "c1-" + std::to_string(i)); // ids 3 to 6
+    // The history holds ids 3 to 6.
+    auto resumed = hub.Subscribe(4);
+    EXPECT_EQ(Take(*resumed), Frame(5, "channel", "c1-4") + Frame(6, "channel", "c1-5"));
+    auto edge = hub.Subscribe(2);
+    EXPECT_EQ(Take(*edge), Frame(3, "channel", "c1-2") + Frame(4, "channel", "c1-3") +
+                               Frame(5, "channel", "c1-4") + Frame(6, "channel", "c1-5"));
+    auto upToDate = hub.Subscribe(6);
+    EXPECT_EQ(Take(*upToDate), "");
+
+    // Too far back, from the future (another run), or no id: the current
+    // state, every key's latest event under the latest id.
+    const std::string state =
+        Frame(6, "channel", "c0-1") + Frame(6, "errors", "e-1") + Frame(6, "channel", "c1-5");
+    EXPECT_EQ(Take(*hub.Subscribe(1)), state);
+    EXPECT_EQ(Take(*hub.Subscribe(7)), state);
+    EXPECT_EQ(Take(*hub.Subscribe(std::nullopt)), state);
+
+    // Each resumed stream then gets what follows.
+    hub.Publish("errors", "errors", "e-2");
+    EXPECT_EQ(Take(*resumed), Frame(7, "errors", "e-2"));
+    EXPECT_EQ(Take(*upToDate), Frame(7, "errors", "e-2"));
+}
+
+TEST(EventHub, CountsStreamsAgainstItsCapAndRefusesWhileClosed) {
+    EventHub hub(4, 16);
+    EXPECT_EQ(hub.Subscribe(std::nullopt), nullptr); // not open yet
+    hub.Open(2);
+    auto first = hub.Subscribe(std::nullopt);
+    auto second = hub.Subscribe(std::nullopt);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(hub.Subscribe(std::nullopt), nullptr);
+    EXPECT_EQ(hub.OpenStreams(), 2u);
+    first.reset(); // a stream that ends gives its place back
+    EXPECT_EQ(hub.OpenStreams(), 1u);
+    EXPECT_NE(hub.Subscribe(std::nullopt), nullptr);
+}
+
+TEST(EventHub, ASlowStreamEndsAndCanResume) {
+    EventHub hub(8, 3);
+    hub.Open(4);
+    auto slow = hub.Subscribe(std::nullopt);
+    for (int i = 1; i <= 4; ++i)
+        hub.Publish("k", "channel", std::to_string(i));
+    bool ended = false;
+    EXPECT_EQ(Take(*slow, &ended), "");
+    EXPECT_TRUE(ended);
+    hub.Publish("k", "channel", "5"); // nothing more reaches it
+    EXPECT_EQ(Take(*slow, &ended), "");
+    EXPECT_EQ(Take(*hub.Subscribe(2)),
+              Frame(3, "channel", "3") + Frame(4, "channel", "4") + Frame(5, "channel", "5"));
+}
+
+TEST(EventHub, ClosingEndsWaitingStreamsAndWaitsForThemToLeave) {
+    EventHub hub(4, 16);
+    hub.Open(4);
+    std::atomic<bool> ended{false};
+    std::promise<void> waiting;
+    std::thread stream([&] {
+        auto subscription = hub.Subscribe(std::nullopt);
+        waiting.set_value();
+        bool done = false;
+        while (!done)
+            subscription->Wait(60000, &done);
+        std::this_thread::sleep_for(50ms); // still holding its place
+        ended = true;
+    });
+    waiting.get_future().wait();
+    const auto start = std::chrono::steady_clock::now();
+    hub.Close(5000);
+    EXPECT_TRUE(ended.load()); // Close returned only after the stream left
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(hub.OpenStreams(), 0u);
+    EXPECT_EQ(hub.Subscribe(std::nullopt), nullptr);
+    stream.join();
+}
+
+// A sink that records what a stream sends, and can play a client that left.
+class RecordingSink : public kxr::rest::StreamSink {
+public:
+    bool Send(std::string_view bytes) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (refuse)
+            return false;
+        sent.emplace_back(bytes);
+        return true;
+    }
+    bool PeerClosed() override { return closed.load(); }
+    std::vector<std::string> Sent() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return sent;
+    }
+
+    std::mutex mutex;
+    std::vector<std::string> sent;
+    bool refuse = false;
+    std::atomic<bool> closed{false};
+};
+
+TEST(EventStream, SendsEventsAndKeepAlivesUntilTheClientLeaves) {
+    EventHub hub(8, 16);
+    hub.Open(4);
+    hub.Publish("k", "channel", "1");
+    auto subscription = hub.Subscribe(std::nullopt);
+    RecordingSink sink;
+    const kxr::rest::StreamTiming timing{150, 20};
+    std::thread stream([&] { kxr::rest::RunEventStream(*subscription, sink, timing); });
+    std::this_thread::sleep_for(60ms);
+    hub.Publish("k", "channel", "2");
+    std::this_thread::sleep_for(400ms);
+    sink.closed = true;
+    stream.join(); // ends within a check interval of the client leaving
+
+    const std::vector<std::string> sent = sink.Sent();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[0], "retry: 2000\n\n");
+    EXPECT_EQ(sent[1], Frame(1, "channel", "1"));
+    EXPECT_EQ(sent[2], Frame(2, "channel", "2"));
+    // About 400 ms of quiet at 150 ms each: two comment lines, maybe a third.
+    size_t comments = 0;
+    for (size_t i = 3; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i], ": keep-alive\n\n");
+        ++comments;
+    }
+    EXPECT_GE(comments, 2u);
+    EXPECT_LE(comments, 3u);
+}
+
+TEST(EventStream, EndsWhenASendFailsOrTheHubCloses) {
+    EventHub hub(8, 16);
+    hub.Open(4);
+    auto refused = hub.Subscribe(std::nullopt);
+    RecordingSink gone;
+    gone.refuse = true;
+    kxr::rest::RunEventStream(*refused, gone, kxr::rest::StreamTiming{60000, 60000});
+    EXPECT_TRUE(gone.Sent().empty());
+    refused.reset();
+
+    auto open = hub.Subscribe(std::nullopt);
+    RecordingSink sink;
+    // The stream's thread holds the subscription, as the stream's answer does.
+    std::thread stream([&sink, held = std::move(open)] {
+        kxr::rest::RunEventStream(*held, sink, kxr::rest::StreamTiming{60000, 60000});
+    });
+    std::this_thread::sleep_for(30ms);
+    const auto start = std::chrono::steady_clock::now();
+    hub.Close(5000);
+    stream.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+} // namespace
