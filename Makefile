@@ -41,10 +41,12 @@ fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/run-fuzzers build/fuzz/tests/fuzz $(FUZZ_SECONDS)
 
+# The benchmarks of bench/, then pushed events against polling (bench/events/run).
 bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 	scripts/run-benchmarks build/bench/bench
+	bench/events/run $(CURDIR)/build/bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
