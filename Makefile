@@ -41,13 +41,15 @@ fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/run-fuzzers build/fuzz/tests/fuzz $(FUZZ_SECONDS)
 
-# The scan benchmark, then the peer benchmark against nginx and lighttpd.
+# The scan benchmark, the peer benchmark against nginx and lighttpd, then
+# pushed events against polling.
 bench: deps
 	scripts/install-bench-deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 	scripts/run-benchmarks build/bench/bench
 	bench/http/run $(CURDIR)/build/bench
+	bench/events/run $(CURDIR)/build/bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -287,6 +287,9 @@ int main(int argc, char** argv) {
         shown = "127.0.0.1"; // every interface, this machine's among them
     std::printf("kxr-host: serving http://%s:%u/ (document root %s)\n", shown.c_str(), port,
                 documentRoot.c_str());
+    // The control panel ships in the demo root; another root may lack it.
+    if (plat::PathExists((documentRoot + "/panel/index.html").c_str()))
+        std::printf("kxr-host: control panel http://%s:%u/panel/\n", shown.c_str(), port);
 
     const int signal = plat::StopRequestWait();
     std::printf("kxr-host: stopping on signal %d\n", signal);

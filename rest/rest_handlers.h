@@ -32,6 +32,8 @@ Response HandleFileInfo(const Request& request, const Captures& captures);
 Response HandleErrors(const Request& request, const Captures& captures);
 // rest_events.cpp
 Response HandleEvents(const Request& request, const Captures& captures);
+// rest_me.cpp
+Response HandleMe(const Request& request, const Captures& captures);
 // rest_openapi.cpp
 Response HandleOpenApi(const Request& request, const Captures& captures);
 

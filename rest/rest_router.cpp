@@ -36,6 +36,7 @@ constexpr Endpoint kEndpoints[] = {
     {"GET", "files/info", Role::Viewer, HandleFileInfo},
     {"GET", "errors", Role::Viewer, HandleErrors},
     {"GET", "events", Role::Viewer, HandleEvents},
+    {"GET", "me", Role::Viewer, HandleMe},
     {"GET", "openapi.json", Role::Viewer, HandleOpenApi},
 };
 

@@ -228,6 +228,12 @@ test('the event stream answers as documented', async () => {
   controller.abort();
 });
 
+test('who is asking answers as documented', async () => {
+  // No users are configured on this host.
+  const me = await call('GET', '/api/v1/me', '/api/v1/me', { status: 200 });
+  assert.deepEqual(me.json, { user: null, role: 'admin' });
+});
+
 test('every documented operation was asked', () => {
   for (const [path, item] of Object.entries(document.paths)) {
     for (const method of ['get', 'post']) {

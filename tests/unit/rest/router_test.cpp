@@ -134,6 +134,7 @@ TEST_F(RestRouter, TheOpenApiDocumentNamesEveryEndpoint) {
         {"/api/v1/files/info", "get"},
         {"/api/v1/errors", "get"},
         {"/api/v1/events", "get"},
+        {"/api/v1/me", "get"},
         {"/api/v1/openapi.json", "get"},
     };
     EXPECT_EQ(document["paths"].size(), std::size(endpoints));
