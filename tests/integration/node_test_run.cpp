@@ -32,7 +32,7 @@ NodeRun RunNodeTest(const std::string& file, const HostProcess& host,
     std::vector<std::string> argv = {"/usr/bin/env", "KXR_BASE_URL=http://127.0.0.1:" +
                                                          std::to_string(host.Port())};
     argv.insert(argv.end(), environment.begin(), environment.end());
-    for (const char* word : {"node", "--test", "--test-reporter=spec"})
+    for (const char* word : {"node", "--test", "--test-reporter=tap"})
         argv.emplace_back(word);
     argv.push_back((dir / file).string());
     const plat::ProcessId process = plat::ProcessSpawn(argv, log.string().c_str());

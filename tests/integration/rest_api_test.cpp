@@ -367,7 +367,8 @@ TEST_F(RestApiHost, StreamsBeyondTheCapAreRefusedAndEndWithTheServer) {
     EXPECT_EQ(code, 0) << host_.Output();
     EXPECT_TRUE(one.Ends(1000));
     EXPECT_TRUE(two.Ends(1000));
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));
+    // Well inside the 6 s the stop would wait for a stream that does not leave.
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(5));
 }
 
 TEST_F(RestApiHost, ALeftStreamGivesItsPlaceBack) {
