@@ -21,17 +21,19 @@ void SetHttpCallback(HttpCallbackFn callback) {
     httpCallback.store(callback);
 }
 
+// An empty slot stands for the engine, looked up at each call: the engine's
+// table may not exist yet when the slot is first set, at load.
 MediaCmdHandlerFn MediaCmdHandler() {
-    return mediaCmdHandler.load();
+    const MediaCmdHandlerFn handler = mediaCmdHandler.load();
+    return handler != nullptr ? handler : Engine().mediaCmd;
 }
 
 void SetMediaCmdHandler(MediaCmdHandlerFn handler) {
-    mediaCmdHandler.store(handler != nullptr ? handler : Engine().mediaCmd);
+    mediaCmdHandler.store(handler);
 }
 
 int32_t RunMediaCmd(int32_t channel, MediaCmd* record) {
-    MediaCmdHandlerFn handler = mediaCmdHandler.load();
-    return handler(channel, record);
+    return MediaCmdHandler()(channel, record);
 }
 
 } // namespace kxr
