@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -45,6 +44,19 @@ char interfaceText[kInterfaceTextSize];
 void WinsockExitHook() {
     platform::SocketCleanup();
 }
+
+// The exit hooks kxrInit registered, run when the module is unloaded. A
+// static object's destructor runs then under every runtime; atexit called
+// from a library is not always tied to that library (a sanitizer's runtime
+// keeps the hook past the unload and calls it at process exit).
+struct ExitHooks {
+    std::atomic<int> registered{0};
+    ~ExitHooks() {
+        for (int n = registered.load(); n > 0; --n)
+            WinsockExitHook();
+    }
+};
+ExitHooks exitHooks;
 
 // Set by the listener when connection threads outlived its stop.
 std::atomic<bool> connectionsRemain{false};
@@ -101,10 +113,7 @@ RVHANDLE ListenerThreadHandle() {
 int32_t kxrInit(void* /*reserved*/) {
     ModuleSectionCreate();
     // Runs when the module is unloaded; each kxrInit registers it again.
-    if (std::atexit(WinsockExitHook) != 0) {
-        std::fputs("Critical: Exit function not set\n", stderr);
-        return 1;
-    }
+    exitHooks.registered.fetch_add(1);
     return 0;
 }
 
