@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "httpd/closer.h"
 #include "httpd/connection.h"
 #include "httpd/connection_pool.h"
 #include "httpd/server_settings.h"
@@ -20,10 +21,9 @@ std::atomic<int32_t> listening{0};
 std::atomic<uint16_t> boundPort{0};
 
 constexpr uint32_t kSelectWaitMs = 100;
-constexpr uint32_t kDrainWaitMs = 500;
-constexpr size_t kDrainChunk = 512;
 constexpr uint32_t kAcceptBackOffMs = 50;
 constexpr uint32_t kHousekeepingMs = 100;
+constexpr int kAcceptBurst = 16;
 // Connections finish their answers within this after the stop shut their
 // sockets, unless a producer holds them (the host's callback, the engine).
 constexpr uint32_t kPoolStopMs = 3000;
@@ -118,7 +118,9 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     listenSocket.store(socket);
     listening.store(1);
     LogInfo("--- kxrHttpd2 Listening on port %d ---", static_cast<int>(actual));
+    platform::SocketSetAcceptNonBlocking(socket);
     OpenPool(socket);
+    StartCloser();
     uint64_t lastHousekeeping = platform::MonotonicMs();
 
     while (listening.load() == 1 && (running == nullptr || running->load() != 0)) {
@@ -142,15 +144,19 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
         // Nothing to accept: the wait only gave the housekeeping its turn.
         if (ready == 0)
             continue;
-        uint32_t peerAddress = 0;
-        uint16_t peerPort = 0;
-        const platform::SocketHandle client =
-            platform::SocketAccept(socket, &peerAddress, &peerPort);
-        if (client == platform::kInvalidSocket) {
-            BackOffAfterAcceptFailure();
-            continue;
+        // Every connection that is waiting, up to a burst, for one wait.
+        for (int taken = 0; taken < kAcceptBurst; ++taken) {
+            uint32_t peerAddress = 0;
+            uint16_t peerPort = 0;
+            const platform::SocketHandle client =
+                platform::SocketAccept(socket, &peerAddress, &peerPort);
+            if (client == platform::kInvalidSocket) {
+                if (platform::SocketLastError() != platform::kSockErrWouldBlock)
+                    BackOffAfterAcceptFailure();
+                break;
+            }
+            DispatchConnection(client, peerAddress, peerPort);
         }
-        DispatchConnection(client, peerAddress, peerPort);
     }
 
     platform::SocketHandle expected = socket;
@@ -161,6 +167,7 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     // No connection thread may outlive the server: the module can be unloaded
     // right after the stop.
     const bool stopped = StopPool(kPoolStopMs);
+    StopCloser();
     platform::SocketCleanup();
     return stopped ? 0 : kConnectionsStillRunning;
 }
@@ -181,10 +188,15 @@ void CloseConnection(ConnectionRecord* record) {
     if (record == nullptr)
         return;
     platform::SocketShutdownSend(record->socket);
-    platform::SocketSetReceiveTimeout(record->socket, kDrainWaitMs);
-    char scratch[kDrainChunk];
-    while (platform::SocketReceive(record->socket, scratch, sizeof scratch) > 0) {
+    // Left to the closer, the client's close is awaited without this thread.
+    if (CloserRunning()) {
+        ForgetConnectionSocket();
+        if (HandOverForClose(record->socket)) {
+            RVFree(record);
+            return;
+        }
     }
+    DrainHere(record->socket);
     ForgetConnectionSocket();
     platform::SocketCloseFinished(record->socket);
     RVFree(record);

@@ -76,6 +76,9 @@ bool SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds);
 // address in network order (0 for any), port in host order (0 for any free one).
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port);
 bool SocketListen(SocketHandle socket, int backlog);
+// SocketAccept on this listening socket returns at once, failing with
+// kSockErrWouldBlock when no connection waits; the sockets it returns block.
+bool SocketSetAcceptNonBlocking(SocketHandle socket);
 // The port the socket is bound to, in host order; 0 on failure.
 uint16_t SocketLocalPort(SocketHandle socket);
 bool SocketConnect(SocketHandle socket, uint32_t address, uint16_t port);
@@ -85,6 +88,9 @@ int SocketWaitReadable(SocketHandle socket, uint32_t timeoutMs);
 SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* peerPort);
 // Bytes received, 0 when the peer closed, -1 on error.
 int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count);
+// Receives what has arrived without waiting: bytes, 0 when the peer closed,
+// -1 on error, with kSockErrWouldBlock when nothing is there yet.
+int64_t SocketReceiveNow(SocketHandle socket, void* buffer, size_t count);
 // Bytes sent (possibly fewer than count), -1 on error. Never raises a signal.
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count);
 bool SocketShutdownSend(SocketHandle socket);

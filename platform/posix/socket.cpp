@@ -1,6 +1,7 @@
 #include "platform/kxr_socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 
 namespace kxr::platform {
 
@@ -165,6 +167,13 @@ bool SocketListen(SocketHandle socket, int backlog) {
     return listen(Fd(socket), backlog < 0 ? SOMAXCONN : backlog) == 0 || Fail();
 }
 
+bool SocketSetAcceptNonBlocking(SocketHandle socket) {
+    if (!Valid(socket))
+        return false;
+    const int flags = fcntl(Fd(socket), F_GETFL);
+    return (flags >= 0 && fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) == 0) || Fail();
+}
+
 uint16_t SocketLocalPort(SocketHandle socket) {
     if (!Valid(socket))
         return 0;
@@ -215,7 +224,10 @@ SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* 
         fd = accept4(Fd(socket), reinterpret_cast<sockaddr*>(&sa), &length, SOCK_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        Fail();
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            lastError = kSockErrWouldBlock;
+        else
+            Fail();
         return kInvalidSocket;
     }
     if (peerAddress != nullptr)
@@ -234,6 +246,22 @@ int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count) {
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         Fail();
+    return n;
+}
+
+int64_t SocketReceiveNow(SocketHandle socket, void* buffer, size_t count) {
+    if (!Valid(socket))
+        return -1;
+    ssize_t n;
+    do {
+        n = recv(Fd(socket), buffer, count, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            lastError = kSockErrWouldBlock;
+        else
+            Fail();
+    }
     return n;
 }
 

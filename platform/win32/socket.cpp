@@ -123,6 +123,13 @@ bool SocketListen(SocketHandle socket, int backlog) {
     return listen(Native(socket), backlog < 0 ? SOMAXCONN : backlog) == 0 || Fail();
 }
 
+bool SocketSetAcceptNonBlocking(SocketHandle socket) {
+    if (!Valid(socket))
+        return false;
+    u_long nonBlocking = 1;
+    return ioctlsocket(Native(socket), FIONBIO, &nonBlocking) == 0 || Fail();
+}
+
 uint16_t SocketLocalPort(SocketHandle socket) {
     if (!Valid(socket))
         return 0;
@@ -169,6 +176,9 @@ SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* 
         Fail();
         return kInvalidSocket;
     }
+    // A socket accepted from a non-blocking one would not block either.
+    u_long blocking = 0;
+    ioctlsocket(s, FIONBIO, &blocking);
     KeepFromChildren(s);
     if (peerAddress != nullptr)
         *peerAddress = sa.sin_addr.s_addr;
@@ -186,6 +196,13 @@ int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count) {
         return -1;
     }
     return n;
+}
+
+int64_t SocketReceiveNow(SocketHandle socket, void* buffer, size_t count) {
+    const int ready = SocketWaitReadable(socket, 0);
+    if (ready == 0)
+        lastError = kSockErrWouldBlock;
+    return ready == 1 ? SocketReceive(socket, buffer, count) : -1;
 }
 
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count) {
