@@ -7,11 +7,17 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host_process.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -118,8 +124,95 @@ TEST(ConnectionLimits, AClientThatStopsReadingFreesItsThread) {
     EXPECT_EQ(answer, "HTTP/1.1 200 OK");
 }
 
-// Four gigabytes through Wine's file layer take minutes: Linux only.
+// What a client sends beyond its request is read away until it closes: the
+// answer arrives whole, and the client can go on sending far more than the
+// sockets hold without the server resetting the connection.
+TEST(ConnectionLimits, BytesBeyondTheRequestAreReadAwayUntilTheClientCloses) {
+    kxrit::HostProcess host;
+    kxrtest::WriteFile(host.Root() / "a.txt", "answer");
+    ASSERT_TRUE(host.Start()) << host.Failure();
+    Clients clients;
+    const plat::SocketHandle s = clients.Open(host.Port());
+    ASSERT_NE(s, plat::kInvalidSocket);
+    plat::SocketSetSendTimeout(s, 10000);
+    ASSERT_TRUE(Send(s, "GET /a.txt HTTP/1.1\r\n\r\n"));
+    std::atomic<int64_t> sent{0};
+    std::thread sender([s, &sent] {
+        const std::string junk(1 << 16, 'j');
+        for (int i = 0; i < 256; ++i) {
+            const int64_t n = plat::SocketSend(s, junk.data(), junk.size());
+            if (n <= 0)
+                break;
+            sent += n;
+        }
+        plat::SocketShutdownSend(s);
+    });
+    const std::string answer = kxrtest::ReceiveAll(s, 10000);
+    sender.join();
+    EXPECT_EQ(kxrtest::Body(answer), "answer");
+    EXPECT_EQ(sent.load(), int64_t{256} << 16);
+}
+
+// Linux only: /proc, descriptor limits, and four gigabytes that take
+// minutes through Wine's file layer.
 #ifndef _WIN32
+// CPU seconds (user and system) a process has used; -1 without /proc.
+double CpuSeconds(plat::ProcessId process) {
+    const std::string stat = kxrtest::ReadFile("/proc/" + std::to_string(process) + "/stat");
+    const size_t after = stat.rfind(')');
+    if (after == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(after + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i >= 14)
+            ticks += std::stod(field);
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+TEST(ConnectionLimits, OutOfDescriptorsTheServerWaitsInsteadOfSpinning) {
+    kxrit::HostProcess host;
+    kxrtest::WriteFile(host.Root() / "a.txt", "a");
+    // The host inherits a low descriptor limit.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const bool started = host.Start();
+    setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(started) << host.Failure();
+
+    // Idle connections take every descriptor left; the others wait to be
+    // accepted while the held ones wait out their first receive.
+    Clients clients;
+    for (int i = 0; i < 80; ++i)
+        ASSERT_NE(clients.Open(host.Port()), plat::kInvalidSocket) << "client " << i;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double before = CpuSeconds(host.Process());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const double used = CpuSeconds(host.Process()) - before;
+    EXPECT_LT(used, 0.3) << "the server spins while it cannot accept";
+    const std::string output = host.Output();
+    const std::string line = "accept() failed with error 10024; waiting";
+    size_t lines = 0;
+    for (size_t at = output.find(line); at != std::string::npos; at = output.find(line, at + 1))
+        ++lines;
+    EXPECT_GE(lines, 1u) << output;
+    EXPECT_LE(lines, 3u) << output;
+
+    // Descriptors come back: the server answers again.
+    clients.CloseAll();
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    std::string answer;
+    do {
+        answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
+    } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
+    EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+}
+
 // The resident memory of a process in KiB; -1 where /proc is missing.
 int64_t ResidentKiB(plat::ProcessId process) {
     const std::string status = kxrtest::ReadFile("/proc/" + std::to_string(process) + "/status");
