@@ -53,7 +53,6 @@ const std::vector<Row>& Rows() {
         {"GET /KXRGetState&play HTTP/1.1\r\n\r\n", Role::Operator},
         {"GET /playKXR HTTP/1.1\r\n\r\n", Role::Operator},
         // The file answer parses the query first: a file named like a key plays.
-        {"GET /KXRPassThrough?play.txt HTTP/1.1\r\n\r\n", Role::Operator},
         {"GET /KXRPage?recording.txt HTTP/1.1\r\n\r\n", Role::Operator},
         // The XML branch never reads page keys.
         {"GET /KXRXML/ClipInfo?playout1 HTTP/1.1\r\n\r\n", Role::Viewer},
@@ -76,12 +75,9 @@ const std::vector<Row>& Rows() {
         {"GET /monitor/0 HTTP/1.1\r\n\r\n", Role::Admin},
         {"GET /index.html HTTP/1.1\r\nReferer: http://h/monitor/\r\n\r\n", Role::Admin},
         {"POST /x HTTP/1.1\r\nContent-Length: 9\r\n\r\n/config?a", Role::Admin},
-        // Header lines belong to the path only when the target is short.
-        {"GET / HTTP/1.1\r\nReferer: http://h/KXRMedia?play\r\n\r\n", Role::Operator},
+        // Header lines belong to the path only when the target is short (the
+        // texts that drive are in HeaderLinesAndBodiesCanDriveTheDispatcher).
         {"GET /index.html HTTP/1.1\r\nReferer: http://h/KXRMedia?play\r\n\r\n", Role::Viewer},
-        // So do bodies.
-        {"POST /KXR HTTP/1.1\r\nContent-Length: 24\r\n\r\nKXRXML/MediaCmd?Play&x=1",
-         Role::Operator},
         {"POST /KXRXML/Status HTTP/1.1\r\nContent-Length: 4\r\n\r\nplay", Role::Viewer},
         // HEAD and OPTIONS never reach the router; the editing methods change.
         {"HEAD /KXRMedia?play HTTP/1.1\r\n\r\n", Role::Viewer},
