@@ -19,14 +19,15 @@ namespace {
 namespace fs = std::filesystem;
 namespace ka = kxr::access;
 
+// Every member has an initializer, so that a brace list may stop early.
 struct Ask {
     std::string target;
-    std::string method = "GET"; // GET, HEAD, OPTIONS or POST
-    std::string user;           // no credentials when empty
-    std::string password;
+    std::string method = "GET";     // GET, HEAD, OPTIONS or POST
     std::string from = "127.0.0.1"; // the client's own address
-    std::vector<std::string> headers;
-    std::string body; // for POST
+    std::string user{};             // no credentials when empty
+    std::string password{};
+    std::vector<std::string> headers{};
+    std::string body{}; // for POST
 };
 
 struct Reply {
@@ -41,7 +42,7 @@ size_t Collect(char* data, size_t size, size_t count, void* target) {
     return size * count;
 }
 
-Reply Send(uint16_t port, const Ask& ask) {
+Reply Curl(uint16_t port, const Ask& ask) {
     Reply reply;
     CURL* curl = curl_easy_init();
     if (curl == nullptr)
@@ -93,64 +94,60 @@ void ExpectErrorPage(const Reply& reply, long status, const std::string& reason,
     EXPECT_TRUE(Has(reply.body, "<TITLE>" + title + "</TITLE>")) << what << "\n" << reply.body;
 }
 
+// libcurl around a suite, and the suite's own kxr-host when it starts one:
+// a.txt in its document root and a clip in its record directory.
 class CurlSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    static void TearDownTestSuite() { curl_global_cleanup(); }
+    static void TearDownTestSuite() {
+        host_.reset();
+        curl_global_cleanup();
+    }
+    void SetUp() override {
+        if (host_ != nullptr) {
+            ASSERT_TRUE(started_) << host_->Failure();
+        }
+    }
+    static void MakeHost() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        host_ = std::make_unique<kxrit::HostProcess>();
+        kxrtest::WriteFile(host_->Root() / "a.txt", "for readers\n");
+        kxrtest::WriteFile(host_->Dir() / "media" / "clipone.mov", "not really a movie");
+    }
+    static Reply Send(const Ask& ask) { return Curl(host_->Port(), ask); }
+
+    static inline std::unique_ptr<kxrit::HostProcess> host_;
+    static inline bool started_ = false;
 };
 
 // Only 127.0.0.1 may connect; 127.0.0.2 is the same machine but not listed.
 class AllowListHost : public CurlSuite {
 protected:
     static void SetUpTestSuite() {
-        CurlSuite::SetUpTestSuite();
-        host_ = std::make_unique<kxrit::HostProcess>();
-        kxrtest::WriteFile(host_->Root() / "a.txt", "allowed\n");
-        kxrtest::WriteFile(host_->Dir() / "media" / "clipone.mov", "not really a movie");
+        MakeHost();
         started_ = host_->Start("", "AllowFrom = \"127.0.0.1, ::1\"\n");
     }
-    static void TearDownTestSuite() {
-        host_.reset();
-        CurlSuite::TearDownTestSuite();
-    }
-    void SetUp() override { ASSERT_TRUE(started_) << host_->Failure(); }
-    static Reply Get(const std::string& target, const std::string& from) {
-        Ask ask;
-        ask.target = target;
-        ask.from = from;
-        return Send(host_->Port(), ask);
-    }
-
-    static inline std::unique_ptr<kxrit::HostProcess> host_;
-    static inline bool started_ = false;
 };
 
 TEST_F(AllowListHost, AnAddressOutsideTheListGetsForbiddenAndNothingRuns) {
-    const Reply inside = Get("/a.txt", "127.0.0.1");
+    const Reply inside = Send({"/a.txt"});
     ASSERT_EQ(inside.code, CURLE_OK) << curl_easy_strerror(inside.code);
     EXPECT_EQ(inside.status, 200);
-    EXPECT_EQ(inside.body, "allowed\n");
+    EXPECT_EQ(inside.body, "for readers\n");
 
     for (const char* target :
          {"/a.txt", "/", "/KXRXML/Status", "/vorn?request=x", "/KXRGetState?load=clipone&play"})
-        ExpectErrorPage(Get(target, "127.0.0.2"), 403, "Forbidden", target);
+        ExpectErrorPage(Send({target, "GET", "127.0.0.2"}), 403, "Forbidden", target);
     // A HEAD gets the head alone; a POST does not reach the router.
-    Ask head;
-    head.target = "/a.txt";
-    head.method = "HEAD";
-    head.from = "127.0.0.2";
-    const Reply headReply = Send(host_->Port(), head);
-    EXPECT_EQ(headReply.status, 403);
-    EXPECT_TRUE(headReply.body.empty());
-    Ask post;
-    post.target = "/KXRGetState?play";
-    post.method = "POST";
+    const Reply head = Send({"/a.txt", "HEAD", "127.0.0.2"});
+    EXPECT_EQ(head.status, 403);
+    EXPECT_TRUE(head.body.empty());
+    Ask post{"/KXRGetState?play", "POST", "127.0.0.2"};
     post.body = "x=1";
-    post.from = "127.0.0.2";
-    ExpectErrorPage(Send(host_->Port(), post), 403, "Forbidden", "POST");
+    ExpectErrorPage(Send(post), 403, "Forbidden", "POST");
 
     // The refused load and play never reached the engine.
-    const Reply state = Get("/KXRGetState", "127.0.0.1");
+    const Reply state = Send({"/KXRGetState"});
     EXPECT_EQ(state.status, 200);
     EXPECT_EQ(state.body, "Stopped");
 }
@@ -174,10 +171,7 @@ constexpr User kAdmin{"boss", "a-pass", ka::Role::Admin};
 class UsersHost : public CurlSuite {
 protected:
     static void SetUpTestSuite() {
-        CurlSuite::SetUpTestSuite();
-        host_ = std::make_unique<kxrit::HostProcess>();
-        kxrtest::WriteFile(host_->Root() / "a.txt", "for readers\n");
-        kxrtest::WriteFile(host_->Dir() / "media" / "clipone.mov", "not really a movie");
+        MakeHost();
         // A file root where MakeDir may make folders.
         std::filesystem::create_directories(host_->Dir() / "made");
         std::string users = "\n[KXR.NetServer.FileDirs]\nMade = '" +
@@ -191,52 +185,31 @@ protected:
         started_ =
             host_->Start(users, "AccessLog = '" + (host_->Dir() / "access.log").string() + "'\n");
     }
-    static void TearDownTestSuite() {
-        host_.reset();
-        CurlSuite::TearDownTestSuite();
-    }
-    void SetUp() override { ASSERT_TRUE(started_) << host_->Failure(); }
 
     static Reply As(const User& user, const std::string& target) {
-        Ask ask;
-        ask.target = target;
-        ask.user = user.name;
-        ask.password = user.password;
-        return Send(host_->Port(), ask);
+        return Send({target, "GET", "127.0.0.1", user.name, user.password});
     }
     static std::string State() { return As(kViewer, "/KXRGetState").body; }
-
-    static inline std::unique_ptr<kxrit::HostProcess> host_;
-    static inline bool started_ = false;
 };
 
 TEST_F(UsersHost, AnonymousClientsAndWrongPasswordsAreChallengedEverywhere) {
     const char* targets[] = {"/a.txt",         "/",         "/KXRGetState",
                              "/KXRXML/Status", "/config?x", "/KXRGetState?play"};
     for (const char* target : targets) {
-        Ask ask;
-        ask.target = target;
-        const Reply reply = Send(host_->Port(), ask);
+        const Reply reply = Send({target});
         ExpectErrorPage(reply, 401, "Unauthorized", target);
         EXPECT_TRUE(Has(reply.head,
                         "\r\nWWW-Authenticate: Basic realm=\"kxrHTTPD2\", charset=\"UTF-8\"\r\n"))
             << reply.head;
     }
     for (const char* method : {"HEAD", "OPTIONS", "POST"}) {
-        Ask ask;
-        ask.target = "/a.txt";
-        ask.method = method;
-        const Reply reply = Send(host_->Port(), ask);
+        const Reply reply = Send({"/a.txt", method});
         EXPECT_EQ(reply.status, 401) << method;
         EXPECT_TRUE(Has(reply.head, "WWW-Authenticate: Basic")) << method;
     }
     for (const auto& [user, password] : {std::pair{"viewer1", "o-pass"}, std::pair{"op", "O-pass"},
                                          std::pair{"nobody", "v-pass"}, std::pair{"viewer1", ""}}) {
-        Ask ask;
-        ask.target = "/a.txt";
-        ask.user = user;
-        ask.password = password;
-        ExpectErrorPage(Send(host_->Port(), ask), 401, "Unauthorized",
+        ExpectErrorPage(Send({"/a.txt", "GET", "127.0.0.1", user, password}), 401, "Unauthorized",
                         std::string(user) + ":" + password);
     }
 }
@@ -264,18 +237,12 @@ TEST_F(UsersHost, AViewerReadsButCannotDrive) {
         ExpectErrorPage(As(kViewer, target), 403, "Forbidden", target);
     // Controls carried where the dispatcher would find them: a header line
     // of a short target, and a body.
-    Ask referer;
-    referer.target = "/";
-    referer.user = kViewer.name;
-    referer.password = kViewer.password;
+    Ask referer{"/", "GET", "127.0.0.1", kViewer.name, kViewer.password};
     referer.headers = {"Referer: http://127.0.0.1/KXRMedia?load=clipone&play"};
-    ExpectErrorPage(Send(host_->Port(), referer), 403, "Forbidden", "Referer");
-    Ask body = referer;
-    body.headers.clear();
-    body.method = "POST";
-    body.target = "/KXR";
+    ExpectErrorPage(Send(referer), 403, "Forbidden", "Referer");
+    Ask body{"/KXR", "POST", "127.0.0.1", kViewer.name, kViewer.password};
     body.body = "KXRXML/MediaCmd?Play&channel=0";
-    ExpectErrorPage(Send(host_->Port(), body), 403, "Forbidden", "POST body");
+    ExpectErrorPage(Send(body), 403, "Forbidden", "POST body");
 
     EXPECT_EQ(State(), before);
     // Asked the way MakeDir would have named it.
@@ -318,16 +285,13 @@ TEST_F(UsersHost, AnAdminReachesTheHostWhichShowsRolesButNoHashes) {
 
 TEST_F(UsersHost, FailedLoginsAreThrottledPerAddress) {
     // From an address of its own, so the other tests are not throttled.
-    Ask guess;
-    guess.target = "/a.txt";
-    guess.user = kOperator.name;
-    guess.from = "127.0.0.3";
+    Ask guess{"/a.txt", "GET", "127.0.0.3", kOperator.name};
     for (int i = 0; i < 5; ++i) {
         guess.password = "guess" + std::to_string(i);
-        EXPECT_EQ(Send(host_->Port(), guess).status, 401) << i;
+        EXPECT_EQ(Send(guess).status, 401) << i;
     }
     guess.password = kOperator.password;
-    const Reply throttled = Send(host_->Port(), guess);
+    const Reply throttled = Send(guess);
     ExpectErrorPage(throttled, 429, "Too Many Requests", "after five failures");
     const size_t at = throttled.head.find("\r\nRetry-After: ");
     ASSERT_NE(at, std::string::npos) << throttled.head;
@@ -375,13 +339,10 @@ TEST_F(HashPasswordLine, PrintsALineThatLetsTheUserIn) {
 
     kxrit::HostProcess host;
     ASSERT_TRUE(host.Start("\n[KXR.NetServer.Users]\n" + line)) << host.Failure();
-    Ask ask;
-    ask.target = "/KXRGetState?stop";
-    ask.user = "cli-user";
-    ask.password = "s3cret pass";
-    EXPECT_EQ(Send(host.Port(), ask).status, 200);
+    Ask ask{"/KXRGetState?stop", "GET", "127.0.0.1", "cli-user", "s3cret pass"};
+    EXPECT_EQ(Curl(host.Port(), ask).status, 200);
     ask.password = "s3cret";
-    EXPECT_EQ(Send(host.Port(), ask).status, 401);
+    EXPECT_EQ(Curl(host.Port(), ask).status, 401);
 }
 
 TEST_F(HashPasswordLine, RefusesWhatCouldNotLogIn) {

@@ -1,8 +1,11 @@
 // Confinement over HTTP: every route that opens a name a client gives, asked
-// through the real kxr-host for a name inside the roots, outside them,
-// through a link and percent-encoded. Outside answers as missing does on
-// that route. Links are skipped where the system cannot make them; the
-// Windows forms run where the host is the Windows build (under Wine).
+// through the real kxr-host for a name inside the roots and for each way out
+// (parent segments plain and percent-encoded, backslashes, absolute names,
+// links, a sibling that shares a root's prefix). The routes share the checks
+// of access/containment, so each form is asked where that route decodes or
+// maps it, not on every route. Outside answers as missing does on that
+// route. Links are skipped where the system cannot make them; the Windows
+// forms run where the host is the Windows build (under Wine).
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
@@ -130,13 +133,10 @@ TEST_F(Confinement, StaticFilesAndLocators) {
         std::string answer;
     } rows[] = {
         {"/page.txt", "HTTP/1.1 200 OK | doc page"},
-        {"/page%2Etxt", "HTTP/1.1 200 OK | doc page"},
-        {"/Media/clips/a.txt", "HTTP/1.1 200 OK | clip text"},
         {"/Media%5Cclips%5Ca.txt", "HTTP/1.1 200 OK | clip text"},
         // A name the server cannot find below the document root, whatever
         // it spells outside.
         {"//x.txt", kNotFound},
-        {"/missing.txt", kNotFound},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(StatusAndBodyText(Get(row.target)).substr(0, row.answer.size()), row.answer)
@@ -159,11 +159,8 @@ TEST_F(Confinement, StaticFilesThroughLinks) {
     } rows[] = {
         {"/Media/out/secret.txt", kNotFound},
         {"/Media/secret.txt", kNotFound},
-        {"/Media%5Cout%5Csecret.txt", kNotFound},
-        {"/list/out/secret.txt", kNotFound},
         {"/list/out%2Fsecret.txt", kNotFound},
         {"/list/out/", kNotFound},
-        {"/Media/out/", kNotFound},
         // A link from the document root into another root leads inside.
         {"/shared/clips/a.txt", "HTTP/1.1 200 OK | clip text"},
     };
@@ -177,41 +174,38 @@ TEST_F(Confinement, StaticFilesThroughLinks) {
     EXPECT_EQ(listing.find("out"), std::string::npos) << listing;
 }
 
+// PassThrough and Page are one file answer, which takes its name undecoded.
 TEST_F(Confinement, PassThroughAndPage) {
-    for (const char* word : {"PassThrough", "Page"}) {
-        const struct {
-            std::string name;
-            std::string answer;
-        } rows[] = {
-            {"page.txt", "doc page"},
-            {In("files/clips/a.txt"), "clip text"},
-            {In("www/page.txt"), "doc page"},
-            {In("outside/secret.txt"), kNothing},
-            {"../x.txt", kNothing},
-            {"..\\x.txt", kNothing},
-            {In("files/../x.txt"), kNothing},
-            {In("files2/secret.txt"), kNothing},
-            // The file answer takes its name undecoded: an escape is part of it.
-            {"..%2Fx.txt", kNothing},
-            {"%2E%2E%2Fx.txt", kNothing},
-            {"page%2Etxt", kNothing},
-        };
-        for (const auto& row : rows)
-            EXPECT_EQ(FileAnswer(word, row.name), row.answer) << word << " " << row.name;
-        // Long names: 2800 characters that climb and descend again.
-        std::string climbs;
-        for (int i = 0; i < 350; ++i)
-            climbs += "list/../";
-        EXPECT_EQ(FileAnswer(word, climbs + "../x.txt"), kNothing) << word;
-        // Windows opens no relative name that long.
-        if (!kWindowsHost) {
-            EXPECT_EQ(FileAnswer(word, climbs + "page.txt"), "doc page") << word;
-        }
-        if (links_) {
-            EXPECT_EQ(FileAnswer(word, In("files/out/secret.txt")), kNothing) << word;
-            EXPECT_EQ(FileAnswer(word, In("files/secret.txt")), kNothing) << word;
-            EXPECT_EQ(FileAnswer(word, In("www/shared/clips/a.txt")), "clip text") << word;
-        }
+    const struct {
+        std::string name;
+        std::string answer;
+    } rows[] = {
+        {"page.txt", "doc page"},
+        {In("files/clips/a.txt"), "clip text"},
+        {In("outside/secret.txt"), kNothing},
+        {"../x.txt", kNothing},
+        {"..\\x.txt", kNothing},
+        {In("files/../x.txt"), kNothing},
+        {In("files2/secret.txt"), kNothing},
+        // An escape is part of the name: it climbs nowhere.
+        {"..%2Fx.txt", kNothing},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FileAnswer("PassThrough", row.name), row.answer) << row.name;
+    EXPECT_EQ(FileAnswer("Page", "page.txt"), "doc page");
+    EXPECT_EQ(FileAnswer("Page", In("outside/secret.txt")), kNothing);
+    // Long names: 2800 characters that climb and descend again.
+    std::string climbs;
+    for (int i = 0; i < 350; ++i)
+        climbs += "list/../";
+    EXPECT_EQ(FileAnswer("PassThrough", climbs + "../x.txt"), kNothing);
+    // Windows opens no relative name that long.
+    if (!kWindowsHost) {
+        EXPECT_EQ(FileAnswer("PassThrough", climbs + "page.txt"), "doc page");
+    }
+    if (links_) {
+        EXPECT_EQ(FileAnswer("PassThrough", In("files/out/secret.txt")), kNothing);
+        EXPECT_EQ(FileAnswer("PassThrough", In("www/shared/clips/a.txt")), "clip text");
     }
 }
 
@@ -228,18 +222,15 @@ TEST_F(Confinement, GetPiconWithAFileName) {
         {In("files2/secret.txt"), kNotFound},
         // A name short enough for a clip, which the engine hands back.
         {"../x.txt", kNotFound},
-        // Escapes are blanked, so an encoded name is another, missing one.
-        {"%5CMedia%5Cclips%5Ca.txt", kNotFound},
-        {"..%2Fx.txt", kNotFound},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Picon(row.name).substr(0, row.answer.size()), row.answer) << row.name;
     if (links_) {
         EXPECT_EQ(Picon("\\Media\\out\\secret.txt").substr(0, kNotFound.size()), kNotFound);
-        EXPECT_EQ(Picon("\\Media\\secret.txt").substr(0, kNotFound.size()), kNotFound);
     }
 }
 
+// FileInfo decodes its argument.
 TEST_F(Confinement, FileInfo) {
     const std::string clip = In("files/clips/a.txt");
     const struct {
@@ -248,20 +239,15 @@ TEST_F(Confinement, FileInfo) {
     } rows[] = {
         {"\\Media\\clips\\a.txt", clip},
         {"%5CMedia%5Cclips%5Ca.txt", clip},
-        {clip + "&all", clip},
-        {In("outside/secret.txt"), "END"},
         {In("outside/secret.txt") + "&all", "END"},
-        {"\\Media\\..\\x.txt", "END"},
         {"%5CMedia%5C..%5Cx.txt", "END"},
         {"%5CMedia%5C%2E%2E%2Fx.txt", "END"},
         {"\\Media\\..\\files2\\secret.txt", "END"},
-        {"\\Media\\..", "END"},
         {In("outside") + kxr::platform::kPathSeparator + "*.txt", "END"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Info(row.argument), row.path) << row.argument;
     if (links_) {
-        EXPECT_EQ(Info("\\Media\\out\\secret.txt"), "END");
         EXPECT_EQ(Info("\\Media\\secret.txt&all"), "END");
     }
 }
@@ -282,12 +268,10 @@ TEST_F(Confinement, FileInfoOfANameThatDecodesOutside) {
 TEST_F(Confinement, NextDirEntry) {
     const std::vector<std::string> clips = {"\\Media\\clips\\..", "\\Media\\clips\\a.txt"};
     EXPECT_EQ(Walk("%5CMedia%5Cclips"), clips);
-    EXPECT_EQ(Walk("\\Media\\clips\\"), clips);
-    for (const char* outside : {"\\Media\\..\\", "%5CMedia%5C..%5C..", "\\Media\\..\\files2\\"})
+    for (const char* outside : {"%5CMedia%5C..%5C..", "\\Media\\..\\files2\\"})
         EXPECT_TRUE(Walk(outside).empty()) << outside;
     if (links_) {
         EXPECT_TRUE(Walk("\\Media\\out\\").empty());
-        EXPECT_TRUE(Walk("%5CMedia%5Cout").empty());
         // The root lists its folder, not the links that lead out.
         const std::vector<std::string> root = Walk("\\Media");
         EXPECT_NE(std::find(root.begin(), root.end(), "\\Media\\clips"), root.end());
@@ -304,7 +288,6 @@ TEST_F(Confinement, MakeDir) {
         bool exists;
     } rows[] = {
         {"\\Media\\new", d / "files" / "new", true},
-        {"\\Media\\clips\\new", d / "files" / "clips" / "new", true},
         {In("files/abs"), d / "files" / "abs", true},
         {"\\Media\\..\\made", d / "made", false},
         {"\\Media\\nope\\..\\..\\made2", d / "made2", false},
@@ -336,7 +319,6 @@ TEST_F(Confinement, MediaCmdTransfer) {
         {In("files/clips/a.txt"), "INSIDE", true},
         {In("outside/secret.txt"), "OUTSIDE", false},
         {"..\\x.txt", "UP", false},
-        {In("files/../x.txt"), "CLIMB", false},
     };
     for (const auto& row : rows) {
         Get("/KXRXML/MediaCmd?Transfer&channel=0&clipname=" + std::string(row.clip) +
@@ -379,18 +361,14 @@ TEST_F(Confinement, WindowsPathForms) {
         {"\\\\127.0.0.1\\c$\\windows\\win.ini", kNothing},
         {"\\\\localhost\\share\\x.txt", kNothing},
         // The working directory is the document root, on this drive.
-        {drive + "..\\x.txt", kNothing},
         {drive + "..\\outside\\secret.txt", kNothing},
         {drive + "page.txt", "doc page"},
         {page + "::$DATA", kNothing},
-        {secret + "::$DATA", kNothing},
         {page + ":stream", kNothing},
-        {secret + ".", kNothing},
         {secret + ". . ", kNothing},
         {page + ".", "doc page"},
         {page + " ", "doc page"},
         {"CON", kNothing},
-        {"NUL", kNothing},
         {"nul.txt", kNothing},
         {In("www/COM1"), kNothing},
         {In("www/" + std::string(300, 'q') + ".txt"), kNothing},

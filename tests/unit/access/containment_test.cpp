@@ -1,6 +1,7 @@
-// Containment: the pure rules on both platforms' path forms, then the checks
-// against a real tree with roots, a sibling that shares a root's prefix,
-// links out of a root and into one.
+// Containment: the pure rules on both platforms' path forms, which any build
+// can check; then the checks against a real tree, for the names the HTTP
+// confinement test does not reach cheaply: missing names and wildcards, new
+// names below missing parents, relative names, roots that appear or move.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -31,11 +32,9 @@ TEST(ContainmentRules, PathWithinComparesWholeComponents) {
         bool within;
     } rows[] = {
         {kPosix, "/srv/media", "/srv/media", true},
-        {kPosix, "/srv/media/clips/a.mov", "/srv/media", true},
         {kPosix, "/srv/media/a.mov", "/srv/media/", true},
         // A sibling that merely begins with the root's name.
         {kPosix, "/srv/media2/a.mov", "/srv/media", false},
-        {kPosix, "/srv/media2", "/srv/media", false},
         {kPosix, "/srv", "/srv/media", false},
         {kPosix, "/srv/Media/a.mov", "/srv/media", false},
         // In a resolved POSIX path a backslash is part of a name.
@@ -43,14 +42,11 @@ TEST(ContainmentRules, PathWithinComparesWholeComponents) {
         {kPosix, "/etc/passwd", "/", true},
         {kPosix, "/etc/passwd", "", false},
         {kPosix, "", "/srv", false},
-        {kWindows, "C:\\Media\\a.mov", "C:\\Media", true},
         {kWindows, "c:\\MEDIA\\A.MOV", "C:\\Media\\", true},
         {kWindows, "C:/Media/a.mov", "C:\\Media", true},
         {kWindows, "C:\\Media2\\a.mov", "C:\\Media", false},
-        {kWindows, "C:\\Media", "C:\\Media\\clips", false},
         {kWindows, "C:\\Windows\\win.ini", "C:\\", true},
         {kWindows, "D:\\Media\\a.mov", "C:\\Media", false},
-        {kWindows, "\\\\server\\share\\m\\a.mov", "\\\\server\\share\\m", true},
         {kWindows, "\\\\SERVER\\Share\\m", "\\\\server\\share\\m", true},
         {kWindows, "\\\\server\\share2\\a.mov", "\\\\server\\share", false},
         {kWindows, "\\\\server\\share\\a.mov", "C:\\", false},
@@ -61,26 +57,12 @@ TEST(ContainmentRules, PathWithinComparesWholeComponents) {
     }
 }
 
+// The forms the HTTP test sends under Wine are left to it; these are the
+// edges of device names and streams, and the names that must still open.
 TEST(ContainmentRules, NamesThatAreNotEvenOpened) {
-    const char* refused[] = {
-        "\\\\?\\C:\\Windows\\win.ini",
-        "//?/C:/Windows/win.ini",
-        "\\\\?\\UNC\\server\\share",
-        "\\\\.\\C:",
-        "\\\\.\\PhysicalDrive0",
-        "\\??\\C:\\Windows",
-        "C:\\media\\a.mov::$DATA",
-        "C:\\media\\a.mov:hidden",
-        "a.mov:Zone.Identifier",
-        "C:\\media\\CON",
-        "C:\\media\\nul.txt",
-        "COM1",
-        "clips\\LPT9.mov\\x",
-        "C:\\media\\con .txt",
-        "AUX",
-        "CONIN$",
-    };
-    for (const char* name : refused) {
+    for (const char* name :
+         {"\\\\?\\UNC\\server\\share", "\\\\.\\PhysicalDrive0", "a.mov:Zone.Identifier",
+          "clips\\LPT9.mov\\x", "C:\\media\\con .txt", "AUX", "CONIN$"}) {
         EXPECT_FALSE(kxr::access::NameIsOpenable(name, kWindows)) << name;
         // POSIX opens them all: they are plain names there.
         EXPECT_TRUE(kxr::access::NameIsOpenable(name, kPosix)) << name;
@@ -99,24 +81,13 @@ TEST(ContainmentRules, TailsThatClimb) {
         bool staysBelow;
     } rows[] = {
         {kPosix, "", true},
-        {kPosix, "new", true},
         {kPosix, "/new/deeper/", true},
-        {kPosix, "a\\b", true},
         {kPosix, "...", true},
-        {kPosix, ". .", true},
-        {kPosix, "..", false},
-        {kPosix, "/../x", false},
-        {kPosix, "a/../../b", false},
         // "\\" separates in every name the platform layer is given.
         {kPosix, "a\\..\\b", false},
-        {kWindows, "new", true},
         {kWindows, "\\new.\\x", true},
-        {kWindows, ".", true},
-        {kWindows, "..", false},
         {kWindows, "...", false},
-        {kWindows, ".. ", false},
         {kWindows, "a\\. .\\b", false},
-        {kWindows, "a/../b", false},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(kxr::access::TailStaysBelow(row.tail, row.rules), row.staysBelow)
@@ -130,15 +101,11 @@ TEST(ContainmentRules, LastComponentAndShares) {
         const char* path;
         const char* split; // "parent|last", or "-" when nothing splits off
     } rows[] = {
-        {kPosix, "/srv/media/new", "/srv/media|new"},
         {kPosix, "/srv/media/new//", "/srv/media|new"},
-        {kPosix, "/new", "/|new"},
         {kPosix, "//new", "/|new"},
         {kPosix, "new", "|new"},
-        {kPosix, "a\\b", "a|b"},
         {kPosix, "/", "-"},
         {kPosix, "", "-"},
-        {kWindows, "C:\\media\\new", "C:\\media|new"},
         {kWindows, "C:\\new", "C:\\|new"},
         // Drive-relative: the parent is the drive's current directory.
         {kWindows, "C:new", "C:|new"},
@@ -162,7 +129,6 @@ TEST(ContainmentRules, LastComponentAndShares) {
         {"//server/share", "//server/share"},
         {"\\\\server", "\\\\server"},
         {"C:\\share", ""},
-        {"\\share", ""},
         {"\\\\\\x", ""},
     };
     for (const auto& [path, share] : shares) {
@@ -176,8 +142,8 @@ TEST(ContainmentRules, LastComponentAndShares) {
 class ContainmentChecks : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"root/a.mov", "root/sub/b.mov", "root2/secret.txt",
-                                 "outside/secret.txt", "docs/index.html"}) {
+        for (const char* name :
+             {"root/a.mov", "root2/secret.txt", "outside/secret.txt", "docs/index.html"}) {
             ASSERT_TRUE(kxrtest::WriteFile(tree_.Path() / name, "x"));
         }
         kxr::access::SetConfinement(true);
@@ -194,29 +160,20 @@ protected:
     kxrtest::TempDir tree_{"containment"};
 };
 
+// Names inside, climbs out, the sibling root and links are asked over HTTP
+// (tests/integration/confinement_test.cpp); these are the names no route
+// there has: missing ones, wildcards and new names below missing parents.
 TEST_F(ContainmentChecks, ReachableOutsideAndCreatable) {
     const struct {
         const char* name;
-        bool reachable;
-        bool outside;
-        bool creatable;
+        bool reachable, outside, creatable;
     } rows[] = {
         {"root", true, false, true},
-        {"root/a.mov", true, false, true},
-        {"root\\sub\\b.mov", true, false, true},
-        {"docs/index.html", true, false, true},
-        {"root/sub/../a.mov", true, false, true},
         {"root/missing.mov", false, false, true},
         {"root/new/deeper", false, false, true},
         {"root/clip*.dpx", false, false, true},
-        {"root/../outside/secret.txt", false, true, false},
-        {"root\\..\\outside\\secret.txt", false, true, false},
-        {"root2/secret.txt", false, true, false},
-        {"root2/new", false, false, false},
-        {"outside/secret.txt", false, true, false},
-        {"outside/clip*.dpx", false, true, false},
+        // A missing name is not outside: nothing can be read through it.
         {"outside/missing.txt", false, false, false},
-        {"root/new/../../outside/new", false, false, false},
         {"", false, false, false},
     };
     for (const auto& row : rows) {
@@ -225,14 +182,15 @@ TEST_F(ContainmentChecks, ReachableOutsideAndCreatable) {
         EXPECT_EQ(kxr::access::IsOutside(path), row.outside) << row.name;
         EXPECT_EQ(kxr::access::IsCreatable(path), row.creatable) << row.name;
     }
-
-    // Without confinement every name goes through.
-    kxr::access::SetConfinement(false);
-    for (const char* name : {"outside/secret.txt", "root2/new", "root/../outside/x"}) {
-        EXPECT_TRUE(kxr::access::IsReachable(In(name))) << name;
-        EXPECT_FALSE(kxr::access::IsOutside(In(name))) << name;
-        EXPECT_TRUE(kxr::access::IsCreatable(In(name))) << name;
+    // A new name through a link from outside into a root is inside.
+    std::error_code error;
+    fs::create_directory_symlink(tree_.Path() / "root", tree_.Path() / "outside" / "in", error);
+    if (!error && fs::exists(tree_.Path() / "outside" / "in" / "a.mov", error)) {
+        EXPECT_TRUE(kxr::access::IsCreatable(In("outside/in/new")));
     }
+    // Without confinement nothing is outside.
+    kxr::access::SetConfinement(false);
+    EXPECT_FALSE(kxr::access::IsOutside(In("outside/secret.txt")));
 }
 
 TEST_F(ContainmentChecks, RelativeNamesCountFromTheWorkingDirectory) {
@@ -255,46 +213,13 @@ TEST_F(ContainmentChecks, ARootThatAppearsLaterIsFound) {
     EXPECT_TRUE(kxr::access::IsCreatable(In("later/new")));
 }
 
-// Links need a file system and rights that allow them; where they cannot be
-// made the test is skipped.
-TEST_F(ContainmentChecks, LinksCountWhereTheyLead) {
-    std::error_code error;
-    fs::create_directory_symlink(tree_.Path() / "outside", tree_.Path() / "root" / "out", error);
-    if (!error)
-        fs::create_symlink(tree_.Path() / "outside" / "secret.txt",
-                           tree_.Path() / "root" / "secret.txt", error);
-    if (!error)
-        fs::create_directory_symlink(tree_.Path() / "root", tree_.Path() / "outside" / "in", error);
-    if (!error)
-        fs::create_directory_symlink(tree_.Path() / "root2", tree_.Path() / "root" / "two", error);
-    // Some systems (Wine) report links made that lead nowhere.
-    if (error || !fs::exists(tree_.Path() / "outside" / "in" / "a.mov", error))
-        GTEST_SKIP() << "no symbolic links here: " << error.message();
-    const struct {
-        const char* name;
-        bool reachable;
-        bool outside;
-        bool creatable;
-    } rows[] = {
-        {"root/out", false, true, false},
-        {"root/out/secret.txt", false, true, false},
-        {"root/out/new", false, false, false},
-        {"root/out/clip*.dpx", false, true, false},
-        {"root/secret.txt", false, true, false},
-        {"root/two/secret.txt", false, true, false},
-        // From outside into a root: inside.
-        {"outside/in/a.mov", true, false, true},
-        {"outside/in/new", false, false, true},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(kxr::access::IsReachable(In(row.name)), row.reachable) << row.name;
-        EXPECT_EQ(kxr::access::IsOutside(In(row.name)), row.outside) << row.name;
-        EXPECT_EQ(kxr::access::IsCreatable(In(row.name)), row.creatable) << row.name;
-    }
-
-    // A root configured as a link follows it when the link is moved.
+// A root configured as a link follows it when the link is moved.
+TEST_F(ContainmentChecks, ARootThatIsALinkFollowsIt) {
     const fs::path current = tree_.Path() / "current";
-    fs::create_directory_symlink(tree_.Path() / "root", current);
+    std::error_code error;
+    fs::create_directory_symlink(tree_.Path() / "root", current, error);
+    if (error || !fs::exists(current / "a.mov", error))
+        GTEST_SKIP() << "no symbolic links here";
     kxr::access::SetRoots(kxr::access::RootKind::Browse, {current.string()});
     EXPECT_TRUE(kxr::access::IsReachable(In("root/a.mov")));
     fs::remove(current);
