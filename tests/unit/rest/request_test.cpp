@@ -13,9 +13,8 @@ using kxr::rest::Request;
 
 constexpr size_t kLimit = 4095;
 
-std::optional<Request> Parse(const std::string& bytes, ReadFailure* failure,
-                             size_t limit = kLimit) {
-    return ParseRequest(bytes, limit, failure);
+std::optional<Request> Parse(const std::string& bytes, ReadFailure* failure) {
+    return ParseRequest(bytes, kLimit, failure);
 }
 
 TEST(RestRequest, SplitsTargetIntoDecodedSegmentsParametersAndBody) {
