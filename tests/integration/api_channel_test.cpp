@@ -50,9 +50,6 @@ TEST(ApiChannelControl, PageQueriesDriveAChannelThatScriptsReadBack) {
     EXPECT_EQ(value("KXRXML/GetLastChangeMs"), stamp);
     EXPECT_NE(value("KXRXML/GetLastChangeMs?channel=0"), stamp);
 
-    EXPECT_EQ(value("KXRTimecodeToFrame&01:00:00:00"), "90000");
-    EXPECT_EQ(value("KXRTimecode&1:0:0:0"), "01:00:00:00");
-    EXPECT_EQ(value("KXRSetErrorLogStop"), "0");
     EXPECT_EQ(value("KXRPassThrough?notes.txt"), "plain notes\n");
     // An empty file is not an answer: the path goes on to the file server.
     EXPECT_EQ(kxrit::StatusAndBody(host.Get("/KXRPage?empty.txt")).first, "HTTP/1.1 404 Not Found");

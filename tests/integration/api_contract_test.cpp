@@ -17,9 +17,11 @@ TEST(ApiContract, EveryAnswerMatchesTheServedOpenApiDocument) {
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "the ffmpeg tool makes the test clips";
     HostProcess host;
+    // Two test patterns, so that the two clips' pictures differ.
     for (const char* name : {"alpha", "beta"}) {
         const std::string command =
-            "ffmpeg -y -v error -f lavfi -i testsrc=size=160x120:rate=25 -t 1 -c:v mjpeg " +
+            std::string("ffmpeg -y -v error -f lavfi -i ") +
+            (name[0] == 'a' ? "testsrc" : "testsrc2") + "=size=160x120:rate=25 -t 1 -c:v mjpeg " +
             (host.Dir() / "media" / (std::string(name) + ".mov")).string() + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }

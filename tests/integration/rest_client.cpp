@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 
 #include "tests/support/net_test_util.h"
 
@@ -24,8 +26,10 @@ HttpAnswer Split(const std::string& raw) {
     return answer;
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 uint32_t LeftMs(Clock::time_point until) {
@@ -36,22 +40,12 @@ uint32_t LeftMs(Clock::time_point until) {
 } // namespace
 
 std::string HttpAnswer::Header(const std::string& name) const {
-    size_t start = head.find("\r\n");
-    while (start != std::string::npos) {
-        start += 2;
-        const size_t end = head.find("\r\n", start);
-        const std::string line = head.substr(start, end - start);
-        const size_t colon = line.find(':');
-        if (colon == name.size()) {
-            bool same = true;
-            for (size_t i = 0; i < name.size() && same; ++i)
-                same = Lower(line[i]) == Lower(name[i]);
-            if (same)
-                return line.substr(line.find_first_not_of(' ', colon + 1));
-        }
-        start = end;
-    }
-    return std::string();
+    const std::string line = "\r\n" + Lowered(name) + ":";
+    const size_t at = Lowered(head).find(line);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t start = head.find_first_not_of(' ', at + line.size());
+    return head.substr(start, head.find("\r\n", start) - start);
 }
 
 Json HttpAnswer::JsonBody() const {
@@ -133,12 +127,8 @@ std::optional<ServerEvent> EventReader::Next(uint32_t timeoutMs) {
             buffer_.erase(0, end + 2);
             ServerEvent event;
             bool hasData = false;
-            size_t start = 0;
-            while (start <= block.size()) {
-                size_t stop = block.find('\n', start);
-                if (stop == std::string::npos)
-                    stop = block.size();
-                const std::string line = block.substr(start, stop - start);
+            std::istringstream lines(block);
+            for (std::string line; std::getline(lines, line);) {
                 if (line.rfind("id: ", 0) == 0)
                     event.id = std::stoull(line.substr(4));
                 else if (line.rfind("event: ", 0) == 0)
@@ -147,7 +137,6 @@ std::optional<ServerEvent> EventReader::Next(uint32_t timeoutMs) {
                     event.data = Json::parse(line.substr(6));
                     hasData = true;
                 }
-                start = stop + 1;
             }
             if (hasData)
                 return event;

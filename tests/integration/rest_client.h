@@ -55,7 +55,7 @@ public:
     // within timeoutMs.
     std::string Head(uint32_t timeoutMs = 5000);
     // The next event; nothing when none came within timeoutMs. Comment and
-    // retry lines are skipped and counted.
+    // retry lines are skipped.
     std::optional<ServerEvent> Next(uint32_t timeoutMs);
     // True when the server closed the stream within timeoutMs.
     bool Ends(uint32_t timeoutMs);

@@ -170,8 +170,9 @@ TEST(PlanFileAnswer, RangesAndConditionsDecideTheAnswer) {
     const std::string whole = Heads("0-999/1000", 1000);
     // A range past the end is still named when If-Range drops it.
     const std::string past = Heads("2000-999/1000", 1000);
+    const std::string twoRanges = Heads("30-20/1000", 1000);
+    const std::string wrapped = Heads("2305843009213693952-999/1000", 1000);
     const std::vector<PlanCase> cases = {
-        {{"Range: bytes=500-"}, 1000, 206, 1, 500, 500, Heads("500-999/1000", 500)},
         {{"Range: bytes=2000-"}, 1000, 416, -1, 0, 1000, past},
         {{"Range: bytes=2000-", "If-Range: x"}, 1000, 200, 0, 0, 1000, past},
         {{"Range: bytes=10-1000"}, 1000, 416, -1, 0, 1000, Heads("10-1000/1000", 1000)},
@@ -183,13 +184,7 @@ TEST(PlanFileAnswer, RangesAndConditionsDecideTheAnswer) {
         {{"Range: bytes=500-100"}, 1000, 206, 1, 500, -399, Heads("500-100/1000", -1)},
         {{}, 0, 200, 0, 0, 0, ""},
         // Two Range lines ask for no range, but name the last one read.
-        {{"Range: bytes=10-20", "Range: bytes=30-"},
-         1000,
-         200,
-         0,
-         0,
-         1000,
-         Heads("30-20/1000", 1000)},
+        {{"Range: bytes=10-20", "Range: bytes=30-"}, 1000, 200, 0, 0, 1000, twoRanges},
         {{"If-Range: x"}, 1000, 200, 0, 0, 1000, whole},
         // Suffix ranges.
         {{"Range: bytes=-100"}, 1000, 206, 1, 900, 100, Heads("900-999/1000", 100)},
@@ -200,13 +195,7 @@ TEST(PlanFileAnswer, RangesAndConditionsDecideTheAnswer) {
         {{"range: bytes=0-5", "if-modified-since: x"}, 1000, 200, 0, 0, 1000, whole},
         {{"Range: bytes=abc-"}, 1000, 206, 1, 0, 1000, whole},
         // Overflow saturates and wraps as the C conversion does.
-        {{"Range: bytes=99999999999999999999999-"},
-         1000,
-         416,
-         -1,
-         0,
-         1000,
-         Heads("2305843009213693952-999/1000", 1000)},
+        {{"Range: bytes=99999999999999999999999-"}, 1000, 416, -1, 0, 1000, wrapped},
     };
     for (const PlanCase& c : cases) {
         const std::string trace = c.lines.empty() ? "size " + std::to_string(c.size) : c.lines[0];

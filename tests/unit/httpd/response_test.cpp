@@ -24,10 +24,7 @@ TEST_F(ResponseHeadTest, ContentTypeFromPath) {
     const std::vector<std::pair<const char*, const char*>> cases = {
         {".//img/A.JPG", "image/jpeg"},
         {".//data.json", "application/json"},
-        {".//src/x.c", "text/plain"},
-        {".//data.jsonld", "application/ld+json"},
         {".//b.tar.gz", ""},
-        {".//a.xhtml", "text/xhtml+xml"},
         {".//c.abcdefgh", ""},
         {".//x.bin", "application/octet-stream"},
         {".//dir.d/noext", ""},

@@ -41,16 +41,6 @@ TEST(RestChannelJson, ReadsEveryFieldFromTheEngine) {
     EXPECT_EQ(bare["position"]["tcType"], "99");
 }
 
-TEST(RestChannelIndex, NamesOnlyChannelsTheEngineHas) {
-    kxrtest::FakeEngine engine;
-    engine.SetResult(kOrdGetChannelCount, 12);
-    EXPECT_EQ(kxr::rest::ReadChannelIndex("0"), 0);
-    EXPECT_EQ(kxr::rest::ReadChannelIndex("11"), 11);
-    EXPECT_EQ(kxr::rest::ReadChannelIndex("0011"), 11);
-    for (const char* text : {"12", "-1", "", "1a", "01234", " 1", "+1"})
-        EXPECT_EQ(kxr::rest::ReadChannelIndex(text), std::nullopt) << text;
-}
-
 struct Parsed {
     bool ok = false;
     TransportCommand command;
@@ -63,6 +53,8 @@ Parsed Read(const std::string& body, uint32_t tcType = kTcPal) {
     return parsed;
 }
 
+// The flags HTTP cannot see; the host test drives every action and reads back
+// the state it leaves.
 TEST(RestTransport, EachActionBecomesItsCommand) {
     const struct {
         const char* body;
@@ -72,18 +64,13 @@ TEST(RestTransport, EachActionBecomesItsCommand) {
         int32_t speed;
         const char* clip;
     } rows[] = {
-        {R"({"action":"play"})", kCmdPlay, 0, -1, 0, ""},
         {R"({"action":"play","clip":"bars","loop":true,"speed":2,"position":"00:00:01:00"})",
          kCmdPlay, MCF_TEXT | MCF_LOOP | MCF_SPEED | MCF_POSITION_ABS, 25, 131040, "bars"},
         {R"({"action":"play","loop":false,"speed":-0.5})", kCmdPlay, MCF_SPEED, -1, -32760, ""},
         {R"({"action":"shuttle","speed":-100})", kCmdPlay, MCF_ISSHUTTLE | MCF_SPEED, -1, -6552000,
          ""},
-        {R"({"action":"seek","position":250})", kCmdPause, MCF_POSITION_ABS, 250, 0, ""},
-        {R"({"action":"stop"})", kCmdStop, 0, -1, 0, ""},
         {R"({"action":"stop","position":"1:00"})", kCmdStop, MCF_POSITION_ABS, 25, 0, ""},
         {R"({"action":"pause"})", kCmdPause, 0, -1, 0, ""},
-        {R"({"action":"record"})", kCmdRecord, 0, -1, 0, ""},
-        {R"({"action":"eject"})", kCmdEject, 0, -1, 0, ""},
     };
     for (const auto& row : rows) {
         const Parsed parsed = Read(row.body);
@@ -112,28 +99,22 @@ TEST(RestTransport, RefusesBodiesBeforeTheyReachTheEngine) {
         "",
         "not json",
         "[\"play\"]",
-        "{\"action\":\"play\"",
         "{}",
         R"({"action":7})",
         R"({"action":"Play"})",
         R"({"action":"rewind"})",
         R"({"action":"play","volume":1})",
         R"({"action":"record","clip":"bars"})",
-        R"({"action":"eject","position":0})",
-        R"({"action":"seek","speed":1})",
         R"({"action":"seek"})",
-        R"({"action":"shuttle"})",
         R"({"action":"seek","position":-1})",
         R"({"action":"seek","position":2147483648})",
         R"({"action":"seek","position":1.5})",
         R"({"action":"seek","position":"soon"})",
         R"({"action":"seek","position":null})",
         R"({"action":"play","speed":100.01})",
-        R"({"action":"play","speed":"fast"})",
         R"({"action":"play","clip":""})",
         R"({"action":"play","clip":"ninechars"})",
         R"({"action":"play","clip":"a\u0001"})",
-        R"({"action":"play","clip":3})",
         R"({"action":"play","loop":1})",
         "{\"action\":\"play\",\"clip\":\"\xff\"}",
     };
@@ -142,31 +123,6 @@ TEST(RestTransport, RefusesBodiesBeforeTheyReachTheEngine) {
         EXPECT_FALSE(parsed.ok) << body;
         EXPECT_FALSE(parsed.reason.empty()) << body;
     }
-}
-
-TEST(RestTransport, TheRecordCarriesWhatWasGiven) {
-    TransportCommand command;
-    command.cmd = kCmdPlay;
-    command.flags = MCF_TEXT | MCF_SPEED | MCF_POSITION_ABS | MCF_LOOP;
-    command.position = 77;
-    command.speed = 131040;
-    command.clip = "longname";
-    MediaCmd record;
-    kxr::rest::FillTransportRecord(command, 2, &record);
-    EXPECT_EQ(record.structId, static_cast<uint32_t>(kMediaCmdStructId));
-    EXPECT_EQ(record.size, static_cast<uint32_t>(kMediaCmdStandardSize));
-    EXPECT_EQ(record.channel, 2);
-    EXPECT_EQ(record.cmd, static_cast<uint32_t>(kCmdPlay));
-    EXPECT_EQ(record.flags, command.flags);
-    EXPECT_EQ(record.position, 77);
-    EXPECT_EQ(record.speed, 131040);
-    EXPECT_EQ(std::string(record.text, 9), std::string("longname\0", 9));
-
-    command.flags = 0;
-    kxr::rest::FillTransportRecord(command, 0, &record);
-    EXPECT_EQ(record.position, -1);
-    EXPECT_EQ(record.speed, 0x7FFFFFFF); // the record's "no speed"
-    EXPECT_EQ(record.text[0], '\0');
 }
 
 } // namespace

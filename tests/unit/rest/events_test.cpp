@@ -1,5 +1,6 @@
-// The event hub (ids, history, resume, the current state, the cap, slow
-// clients, closing) and a stream's pacing on a sink.
+// The event hub's edges that a client over HTTP cannot reach cheaply (resume
+// from too far back or from another run, a slow client, closing while a
+// stream waits) and a stream's exact bytes and pacing on a sink.
 #include "rest/rest_events.h"
 
 #include <gtest/gtest.h>
@@ -33,21 +34,6 @@ std::string Frame(uint64_t id, const std::string& name, const std::string& data)
     return "id: " + std::to_string(id) + "\nevent: " + name + "\ndata: " + data + "\n\n";
 }
 
-TEST(EventHub, PublishesChangesOnlyWithGrowingIds) {
-    EventHub hub(8, 16);
-    hub.Open(4);
-    auto subscription = hub.Subscribe(std::nullopt);
-    ASSERT_NE(subscription, nullptr);
-    EXPECT_EQ(hub.Publish("channel/0", "channel", "{\"a\":1}"), 1u);
-    EXPECT_EQ(hub.Publish("channel/0", "channel", "{\"a\":1}"), 0u); // unchanged
-    EXPECT_EQ(hub.Publish("channel/1", "channel", "{\"a\":1}"), 2u); // another key
-    EXPECT_EQ(hub.Publish("channel/0", "channel", "{\"a\":2}"), 3u);
-    EXPECT_EQ(Take(*subscription), Frame(1, "channel", "{\"a\":1}") +
-                                       Frame(2, "channel", "{\"a\":1}") +
-                                       Frame(3, "channel", "{\"a\":2}"));
-    EXPECT_EQ(hub.LastId(), 3u);
-}
-
 TEST(EventHub, ResumesFromTheHistoryOrStartsFromTheCurrentState) {
     EventHub hub(4, 16);
     hub.Open(8);
@@ -76,21 +62,6 @@ TEST(EventHub, ResumesFromTheHistoryOrStartsFromTheCurrentState) {
     hub.Publish("errors", "errors", "e-2");
     EXPECT_EQ(Take(*resumed), Frame(7, "errors", "e-2"));
     EXPECT_EQ(Take(*upToDate), Frame(7, "errors", "e-2"));
-}
-
-TEST(EventHub, CountsStreamsAgainstItsCapAndRefusesWhileClosed) {
-    EventHub hub(4, 16);
-    EXPECT_EQ(hub.Subscribe(std::nullopt), nullptr); // not open yet
-    hub.Open(2);
-    auto first = hub.Subscribe(std::nullopt);
-    auto second = hub.Subscribe(std::nullopt);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(hub.Subscribe(std::nullopt), nullptr);
-    EXPECT_EQ(hub.OpenStreams(), 2u);
-    first.reset(); // a stream that ends gives its place back
-    EXPECT_EQ(hub.OpenStreams(), 1u);
-    EXPECT_NE(hub.Subscribe(std::nullopt), nullptr);
 }
 
 TEST(EventHub, ASlowStreamEndsAndCanResume) {
@@ -183,27 +154,14 @@ TEST(EventStream, SendsEventsAndKeepAlivesUntilTheClientLeaves) {
     EXPECT_LE(comments, 3u);
 }
 
-TEST(EventStream, EndsWhenASendFailsOrTheHubCloses) {
+TEST(EventStream, EndsWhenASendFails) {
     EventHub hub(8, 16);
     hub.Open(4);
-    auto refused = hub.Subscribe(std::nullopt);
+    auto subscription = hub.Subscribe(std::nullopt);
     RecordingSink gone;
     gone.refuse = true;
-    kxr::rest::RunEventStream(*refused, gone, kxr::rest::StreamTiming{60000, 60000});
+    kxr::rest::RunEventStream(*subscription, gone, kxr::rest::StreamTiming{60000, 60000});
     EXPECT_TRUE(gone.Sent().empty());
-    refused.reset();
-
-    auto open = hub.Subscribe(std::nullopt);
-    RecordingSink sink;
-    // The stream's thread holds the subscription, as the stream's answer does.
-    std::thread stream([&sink, held = std::move(open)] {
-        kxr::rest::RunEventStream(*held, sink, kxr::rest::StreamTiming{60000, 60000});
-    });
-    std::this_thread::sleep_for(30ms);
-    const auto start = std::chrono::steady_clock::now();
-    hub.Close(5000);
-    stream.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
 } // namespace
