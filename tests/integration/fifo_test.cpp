@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host_process.h"
+#include "tests/support/media_tool.h"
 
 namespace {
 
@@ -63,21 +64,6 @@ private:
     TiXmlDocument doc_;
 };
 
-std::string Le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
-// A tenth of a second of 16-bit stereo silence at 48 kHz: a file every build
-// describes in full, with or without a media library.
-std::string Wave() {
-    const uint32_t data = 4800 * 4;
-    return "RIFF" + Le(36 + data, 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(2, 2) + Le(48000, 4) +
-           Le(48000 * 4, 4) + Le(4, 2) + Le(16, 2) + "data" + Le(data, 4) + std::string(data, '\0');
-}
-
 class FifoHost : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,8 +72,13 @@ protected:
         kxrtest::WriteFile(www / "index.html", "home");
         kxrtest::WriteFile(www / "clips" / "note.txt", "note");
         kxrtest::WriteFile(www / "shelf" / "a.txt", "a");
-        kxrtest::WriteFile(files / "tone.wav", Wave());
         fs::create_directories(files / "sub");
+        // A tenth of a second of 16-bit stereo sound at 48 kHz, which the media
+        // library describes itself.
+        ASSERT_EQ(kxrtest::MakeMedia({"-f", "lavfi", "-i", "sine=sample_rate=48000:duration=0.1",
+                                      "-ac", "2", "-c:a", "pcm_s16le"},
+                                     files / "tone.wav"),
+                  "");
         // Named as media, so that every probe by name would reach for them.
         for (const fs::path& fifo : {www / "live.mov", www / "clips" / "feed.mov",
                                      www / "shelf" / "index.html", files / "feed.mov"})

@@ -222,13 +222,8 @@ TEST_F(Engine, ConfiguredChannelsAndDefaultsWithoutConfiguration) {
 
     ASSERT_EQ(rvCFGOpen((root_ / "absent.toml").string().c_str()), 0);
     reload_();
+    // Default names, timecode type and state: the HTTP tests, whose host names no channel.
     EXPECT_EQ(e_.getChannelCount(), 4u);
-    for (int32_t ch = 0; ch < 4; ++ch) {
-        e_.getChannelName(ch, name);
-        EXPECT_EQ(std::string(name), "Channel " + std::to_string(ch + 1));
-        EXPECT_EQ(e_.getTcType(ch), 8u);
-        EXPECT_EQ(State(ch), "Stopped");
-    }
     // The real clock: a test cannot move it.
     EXPECT_EQ(advance_(1000), -1);
 }
@@ -244,24 +239,17 @@ TEST_F(Engine, TransportFollowsTheClock) {
         int32_t speed;
         const char* position;
     };
+    // Cue, play, pause, seek, shuttle and reverse at whole speeds: the HTTP
+    // tests. Here the speeds that count frames in fractions, and the end.
     const Step steps[] = {
-        {"cued", [](const EngineTable&) { return 0; }, 500, "Cued", 0, 0, "00:00:00:00"},
-        {"play", [](const EngineTable& t) { return t.play(0); }, 1000, "Playing", 25, 65520,
-         "00:00:01:00"},
-        {"pause", [](const EngineTable& t) { return t.pause(0); }, 1000, "Paused", 25, 0,
-         "00:00:01:00"},
-        {"seek", [](const EngineTable& t) { return t.seek(0, 10); }, 0, "Paused", 10, 0,
-         "00:00:00:10"},
-        {"seek +5", [](const EngineTable& t) { return t.seekRelative(0, 5); }, 0, "Paused", 15, 0,
-         "00:00:00:15"},
-        {"reverse", [](const EngineTable& t) { return t.playAtSpeed(0, -65520, 0xFFFFFFFFu); }, 200,
-         "Reverse", 10, -65520, "00:00:00:10"},
         {"shuttle x2", [](const EngineTable& t) { return t.playAtSpeed(0, 131040, 0xFFFFFFFFu); },
-         400, "Shuttle", 30, 131040, "00:00:01:05"},
+         400, "Shuttle", 20, 131040, "00:00:00:20"},
         {"half speed", [](const EngineTable& t) { return t.playAtSpeed(0, 32760, 0xFFFFFFFFu); },
-         400, "Shuttle", 35, 32760, "00:00:01:10"},
-        {"stop", [](const EngineTable& t) { return t.stop(0); }, 1000, "Stopped", 35, 0,
-         "00:00:01:10"},
+         400, "Shuttle", 25, 32760, "00:00:01:00"},
+        {"reverse", [](const EngineTable& t) { return t.playAtSpeed(0, -65520, 0xFFFFFFFFu); }, 200,
+         "Reverse", 20, -65520, "00:00:00:20"},
+        {"stop", [](const EngineTable& t) { return t.stop(0); }, 1000, "Stopped", 20, 0,
+         "00:00:00:20"},
         {"play to the end", [](const EngineTable& t) { return t.play(0); }, 5000, "Stopped", 49, 0,
          "00:00:01:24"},
     };
@@ -301,8 +289,6 @@ TEST_F(Engine, FailedOperationsAreLogged) {
         const char* words;
     };
     const Case cases[] = {
-        {"unknown clip", [](const EngineTable& t) { return t.loadClip(0, "nosuch", 0); }, 1,
-         "nosuch"},
         {"seek past the end",
          [](const EngineTable& t) { return t.loadClip(0, "ramp", 0), t.seek(0, 50); }, 2,
          "outside"},
@@ -311,8 +297,6 @@ TEST_F(Engine, FailedOperationsAreLogged) {
         {"no such channel", [](const EngineTable& t) { return t.play(7); }, 3, "channel 7"},
         {"not recording", [](const EngineTable& t) { return t.recordStop(0, "", 0xFFFFFFFFu); }, 11,
          "not recording"},
-        {"play when ejected", [](const EngineTable& t) { return t.eject(1), t.play(1); }, 6,
-         "ejected"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -323,7 +307,6 @@ TEST_F(Engine, FailedOperationsAreLogged) {
         EXPECT_EQ(code, c.code);
         EXPECT_NE(text.find(c.words), std::string::npos) << text;
     }
-    EXPECT_EQ(State(1), "Ejected");
     EXPECT_EQ(e_.getFrame(0), 0); // the failed seeks left the position alone
     // Queries about a channel that does not exist answer neutrally and log nothing.
     const uint32_t before = ErrorCount();
@@ -335,12 +318,9 @@ TEST_F(Engine, FailedOperationsAreLogged) {
 
 TEST_F(Engine, ErrorLogReadsClearsStopsAndSaves) {
     EXPECT_EQ(ErrorCount(), 0u);
-    const uint32_t stamp = e_.getErrorLogMs();
-    advance_(10);
     e_.loadClip(0, "one", 0);
     e_.loadClip(0, "two", 0);
     ASSERT_EQ(ErrorCount(), 2u);
-    EXPECT_EQ(e_.getErrorLogMs(), stamp + 10);
 
     uint32_t index = 0, length = 0;
     ASSERT_EQ(e_.errorLogLength(&index, &length), 0);
@@ -442,20 +422,8 @@ TEST_F(Engine, ValueCodes) {
         EXPECT_EQ(r.position, position) << code << " on " << channel;
     }
 
-    MediaCmd entry = Value(kCmdGetValue, kValueTimelineEntry, 0);
-    entry.flags |= MCF_POSITION_ABS | MCF_CHANNELS;
-    entry.position = 380;
-    ASSERT_EQ(e_.mediaCmd(0, &entry), 0);
-    EXPECT_EQ(std::make_tuple(entry.position, entry.start, entry.end), std::make_tuple(375, 0, 50));
-    EXPECT_STREQ(entry.text, "ramp");
-    EXPECT_EQ(fs::path(entry.text + 9).filename(), "ramp.mov");
-
-    MediaCmd info = Value(kCmdGetValue, kValueClipInfo, 0);
-    std::memcpy(info.text, "seq", 3);
-    ASSERT_EQ(e_.mediaCmd(0, &info), 0);
-    EXPECT_EQ(std::make_tuple(info.position, info.start, info.end), std::make_tuple(425, 0, 3));
-    EXPECT_EQ(fs::path(info.text + 9).filename(), "seq*.dpx");
-
+    // The timeline entry and the clip info of a known clip: the HTTP EDLState
+    // and ClipInfo tests.
     MediaCmd unknown = Value(kCmdGetValue, kValueClipInfo, 0);
     std::memcpy(unknown.text, "ABCDEFGHIJ", 10); // a long name is cut at 8
     EXPECT_EQ(e_.mediaCmd(0, &unknown), -1);
@@ -491,12 +459,6 @@ TEST_F(Engine, GetStateDescribesTheChannel) {
     EXPECT_STREQ(state.text, "ramp");
     EXPECT_EQ(fs::path(state.text + 9).filename(), "ramp.mov");
 
-    MediaCmd stop = Record(kCmdStop, 0);
-    ASSERT_EQ(e_.mediaCmd(0, &stop), 0);
-    state = Record(kCmdGetState, 0);
-    e_.mediaCmd(0, &state);
-    EXPECT_EQ(std::make_pair(state.cmdAlt, state.speed), std::make_pair(int32_t{kCmdStop}, 0));
-
     // A command that does not exist leaves a sane record and a message.
     MediaCmd bad = Record(99, 0);
     EXPECT_EQ(e_.mediaCmd(0, &bad), -1);
@@ -522,21 +484,21 @@ TEST_F(Engine, RecordingMakesAClip) {
 }
 
 TEST_F(Engine, PiconsAreMadeBesideTheMedia) {
-    // A movie and a sequence by name, and the sequence by its timeline position.
-    const std::tuple<const char*, int32_t, std::string> cases[] = {
-        {"ramp", -1, "ramp.picon.jpg"}, {"seq", -1, "seq.picon.jpg"}, {"", 426, "seq.picon.jpg"}};
-    for (const auto& [clip, position, piconName] : cases) {
-        SCOPED_TRACE(piconName + " " + std::to_string(position));
+    // The sequence by name and by its timeline position; the thumbnails of
+    // movies, and a clip without one, are asked in the HTTP tests.
+    for (const int32_t position : {-1, 426}) {
+        SCOPED_TRACE(position);
         MediaCmd r = Value(kCmdGetValue, kValuePicon, 0);
         r.flags = position < 0 ? 0x12000 : 0x10040;
-        std::memcpy(r.text, clip, std::strlen(clip));
-        if (position >= 0)
+        if (position < 0)
+            std::memcpy(r.text, "seq", 3);
+        else
             r.position = position;
         ASSERT_EQ(e_.mediaCmd(0, &r), 0);
-        EXPECT_EQ(fs::path(r.text), root_ / "rec" / piconName);
+        EXPECT_EQ(fs::path(r.text), root_ / "rec" / "seq.picon.jpg");
         int width = 0, height = 0;
         ASSERT_TRUE(JpegSize(kxrtest::ReadFile(r.text), &width, &height));
-        EXPECT_EQ(width, piconName == "seq.picon.jpg" ? 64 : 160);
+        EXPECT_EQ(width, 64);
     }
     // The thumbnail is not a clip of its own.
     EXPECT_EQ(ClipNames(0).size(), 6u);
@@ -549,12 +511,6 @@ TEST_F(Engine, PiconsAreMadeBesideTheMedia) {
     ASSERT_EQ(e_.mediaCmd(0, &special), 0);
     EXPECT_EQ(special.text[0], '\0');
     EXPECT_STREQ(special.text + 9, "img\\black.picon.jpg");
-
-    MediaCmd missing = Value(kCmdGetValue, kValuePicon, 0);
-    missing.flags = 0x12000;
-    std::memcpy(missing.text, "Missing", 7);
-    EXPECT_EQ(e_.mediaCmd(0, &missing), -1);
-    EXPECT_EQ(missing.position, -1);
 }
 
 #ifndef _WIN32
@@ -576,27 +532,26 @@ TEST_F(Engine, NoPiconOfAFifo) {
 TEST_F(Engine, PreviewIsAJpegWithinTheRecord) {
     ASSERT_EQ(e_.loadClip(0, "ramp", 0), 0);
     ASSERT_EQ(e_.seek(0, 30), 0);
-    for (uint32_t room : {200000u, static_cast<uint32_t>(kMediaCmdTextSize)}) {
-        SCOPED_TRACE(room);
-        const size_t total = kMediaCmdTextOffset + room;
-        std::vector<unsigned char> block(total + 64, 0xEE);
-        MediaCmd head = Record(kCmdError, 0);
-        head.flags = MCF_PREVIEW;
-        head.size = static_cast<uint32_t>(total);
-        std::memcpy(block.data(), &head, kMediaCmdTextOffset);
-        auto* r = reinterpret_cast<MediaCmd*>(block.data());
-        e_.mediaCmd(0, r);
-        ASSERT_GT(r->size, static_cast<uint32_t>(kMediaCmdTextOffset));
-        ASSERT_LE(r->size, total);
-        const std::string jpeg(reinterpret_cast<char*>(block.data()) + kMediaCmdTextOffset,
-                               r->size - kMediaCmdTextOffset);
-        int width = 0, height = 0;
-        ASSERT_TRUE(JpegSize(jpeg, &width, &height));
-        EXPECT_LE(width, 320);
-        EXPECT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
-        for (size_t i = total; i < block.size(); ++i)
-            ASSERT_EQ(block[i], 0xEE) << "written past the record at " << i;
-    }
+    // A record of the standard size: the picture is halved until it fits.
+    // (The module's large record: the HTTP tests' previews.)
+    const size_t total = kMediaCmdTextOffset + kMediaCmdTextSize;
+    std::vector<unsigned char> block(total + 64, 0xEE);
+    MediaCmd head = Record(kCmdError, 0);
+    head.flags = MCF_PREVIEW;
+    head.size = static_cast<uint32_t>(total);
+    std::memcpy(block.data(), &head, kMediaCmdTextOffset);
+    auto* r = reinterpret_cast<MediaCmd*>(block.data());
+    e_.mediaCmd(0, r);
+    ASSERT_GT(r->size, static_cast<uint32_t>(kMediaCmdTextOffset));
+    ASSERT_LE(r->size, total);
+    const std::string jpeg(reinterpret_cast<char*>(block.data()) + kMediaCmdTextOffset,
+                           r->size - kMediaCmdTextOffset);
+    int width = 0, height = 0;
+    ASSERT_TRUE(JpegSize(jpeg, &width, &height));
+    EXPECT_LE(width, 320);
+    EXPECT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+    for (size_t i = total; i < block.size(); ++i)
+        ASSERT_EQ(block[i], 0xEE) << "written past the record at " << i;
     // Nothing under the head: the size says that nothing was written.
     ASSERT_EQ(e_.eject(0), 0);
     MediaCmd none = Record(kCmdError, 0);

@@ -72,9 +72,9 @@ TEST_F(FileRoots, TableKeepsOrderSkipsNonDirectoriesAndSubKeys) {
 
 TEST_F(FileRoots, LocatorsMapToLocalPaths) {
     const std::string m = Media();
-    // The locator, whether a root matched and the text made of it.
+    // The locator, whether a root matched and the text made of it. A file
+    // below a root, letter case and a range form: the HTTP file-root tests.
     const std::pair<std::string, std::string> rows[] = {
-        {"\\Media\\clips\\a.mov", "1|" + m + "clips" + kSep + "a.mov"},
         {"\\Media", "1|" + m},
         {"\\Media\\", "1|" + m},
         // The character after the name is dropped whatever it is.
@@ -82,8 +82,6 @@ TEST_F(FileRoots, LocatorsMapToLocalPaths) {
         {"\\MediaTwo\\a", "1|" + m + "wo" + kSep + "a"},
         {"\\Abs\\x", "1|" + Dir("abs") + kSep + "x"},
         {"\\RecordDrive\\x.mov", "1|" + kRecordDir + "x.mov"},
-        {"\\media\\a.mov", "0|\\media\\a.mov"},
-        {"\\Media\\seq\\clip[0001-0100].dpx", "1|" + m + "seq" + kSep + "clip0001.dpx"},
         {"\\Nope\\clip[0001-0100].dpx", "0|\\Nope\\clip0001.dpx"},
     };
     for (const auto& [in, out] : rows)
@@ -297,17 +295,6 @@ TEST_F(DirScan, NamesBelowTheDotSortBeforeTheParent) {
     ASSERT_EQ(Scan(), 1);
     EXPECT_EQ(Locators(), (std::vector<std::string>{"\\T\\ space.txt", "\\T\\-early.txt", "\\T\\..",
                                                     "\\T\\z.txt"}));
-}
-
-TEST_F(DirScan, SequenceEntryKeepsPathsAndBounds) {
-    Make({"clip0007.dpx", "clip0003.dpx", "clip0005.dpx"});
-    ASSERT_EQ(Scan("\\T"), 1);
-    const auto* seq = static_cast<kxr::DirEntry*>(cache_.entries.tail->item);
-    const std::string real = dir_.string() + "/";
-    EXPECT_EQ(std::string(seq->path), real + "clip[0003-0007].dpx");
-    EXPECT_TRUE(seq->firstFrame == 3u && seq->lastFrame == 7u);
-    ASSERT_NE(seq->singlePath, nullptr);
-    EXPECT_EQ(std::string(seq->singlePath), real + "clip0003.dpx");
 }
 
 TEST_F(DirScan, LongRunsNeedAboutOneComparisonPerFrame) {

@@ -128,7 +128,6 @@ TEST_F(ClipAnswers, PiconRequestFillsTheNameFields) {
         {"/media/long/name.mov&x", 0x12000, "", "/media/long/name.mov"},
         // Special names ask for fixed pictures.
         {"::Test&channel=0", 0, "::Test", "img\\test.picon.jpg"},
-        {"::VTR_TC", 0, "::VTR_TC", "img\\vtr_tc.picon.jpg"},
         {"::Other", 0, "::Other", "img\\black.picon.jpg"},
     };
     int32_t result = -1;
