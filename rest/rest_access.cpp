@@ -1,6 +1,5 @@
 #include "rest/rest_access.h"
 
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -10,9 +9,7 @@
 
 namespace kxr::rest {
 
-namespace {
-
-std::optional<Response> CheckUsers(const Request& request, Role needed) {
+std::optional<Response> CheckAccess(const Request& request, Role needed) {
     const std::shared_ptr<const access::AccessPolicy> policy = access::CurrentAccessPolicy();
     access::Authenticator* users = policy->authenticator.get();
     if (users == nullptr)
@@ -36,18 +33,6 @@ std::optional<Response> CheckUsers(const Request& request, Role needed) {
                                 " may not do this; it needs " +
                                 std::string(access::RoleName(needed)) + ".");
     return std::nullopt;
-}
-
-std::atomic<AccessCheck> installedCheck{&CheckUsers};
-
-} // namespace
-
-void SetAccessCheck(AccessCheck check) {
-    installedCheck.store(check != nullptr ? check : &CheckUsers);
-}
-
-std::optional<Response> CheckAccess(const Request& request, Role needed) {
-    return installedCheck.load()(request, needed);
 }
 
 } // namespace kxr::rest

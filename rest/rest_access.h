@@ -5,8 +5,7 @@
 // credentials, 403 for a user whose role is too low.
 //
 // With no users configured there is nothing to check and every request may
-// go on. The access rules (users, roles, the allow-list) install their check
-// here with SetAccessCheck when they are configured.
+// go on.
 #ifndef KXR_REST_REST_ACCESS_H
 #define KXR_REST_REST_ACCESS_H
 
@@ -22,16 +21,10 @@ namespace kxr::rest {
 // In rising order: each role may do what the ones below it may.
 using Role = access::Role;
 
-// The refusal to answer instead of the endpoint, or nothing to let it run.
-using AccessCheck = std::optional<Response> (*)(const Request& request, Role needed);
-
-// Null puts back the configured users' check: with no users every request
-// goes on; with users the request's Basic credentials must be valid and their
-// role high enough (401 with a challenge, 429 while an address is throttled,
-// 403).
-void SetAccessCheck(AccessCheck check);
-
-// Runs the installed check.
+// The refusal to answer instead of the endpoint, or nothing to let it run:
+// with users configured the request's Basic credentials must be valid and
+// their role high enough (401 with a challenge, 429 while an address is
+// throttled, 403).
 std::optional<Response> CheckAccess(const Request& request, Role needed);
 
 } // namespace kxr::rest

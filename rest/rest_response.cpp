@@ -21,6 +21,7 @@ constexpr StatusText kStatusTexts[] = {
     {411, "Length Required"},
     {413, "Content Too Large"},
     {415, "Unsupported Media Type"},
+    {429, "Too Many Requests"},
     {500, "Internal Server Error"},
     {503, "Service Unavailable"},
 };

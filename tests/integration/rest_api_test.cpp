@@ -192,6 +192,7 @@ TEST_F(RestApiHost, LoginsAndRolesAreCheckedBeforeTheEndpoint) {
             Call(Port(), "GET", "/api/v1/me", "", "Authorization: Basic b3A6d3Jvbmc=\r\n"), 401);
     const HttpAnswer throttled = Call(Port(), "GET", "/api/v1/me", "", op);
     ProblemDetail(throttled, 429);
+    EXPECT_EQ(throttled.head.substr(0, 32), "HTTP/1.1 429 Too Many Requests\r\n");
     EXPECT_FALSE(throttled.Header("Retry-After").empty()) << throttled.head;
 }
 
