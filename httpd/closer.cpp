@@ -1,5 +1,6 @@
 #include "httpd/closer.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -26,6 +27,11 @@ struct Closer {
     std::vector<platform::SocketHandle> arrived; // guarded by mutex
     bool running = false;                        // guarded by mutex
     bool stopping = false;                       // guarded by mutex
+    // Read without the lock: whether sockets are taken, and whether the
+    // thread has anything to collect under it, so that most of its wakes and
+    // the check before a hand-over take no lock.
+    std::atomic<bool> taking{false};
+    std::atomic<bool> pending{false};
     platform::ReadinessSet set = platform::kNoReadinessSet;
     std::thread thread;
 };
@@ -56,11 +62,12 @@ void CloserMain(Closer* closer) {
     for (;;) {
         const int n = platform::ReadinessSetWait(closer->set, ready, 64, kSweepMs);
         const uint64_t now = platform::MonotonicMs();
-        {
+        if (closer->pending.load() || !closer->taking.load()) {
             std::lock_guard<std::mutex> lock(closer->mutex);
             for (const platform::SocketHandle socket : closer->arrived)
                 waiting[socket] = now + kDrainWaitMs;
             closer->arrived.clear();
+            closer->pending.store(false);
             if (closer->stopping)
                 break;
         }
@@ -117,13 +124,12 @@ bool StartCloser() {
         return false;
     }
     closer.running = true;
+    closer.taking.store(true);
     return true;
 }
 
 bool CloserRunning() {
-    Closer& closer = TheCloser();
-    std::lock_guard<std::mutex> lock(closer.mutex);
-    return closer.running && !closer.stopping;
+    return TheCloser().taking.load();
 }
 
 bool HandOverForClose(platform::SocketHandle socket) {
@@ -134,6 +140,7 @@ bool HandOverForClose(platform::SocketHandle socket) {
     if (!closer.running || closer.stopping || !platform::ReadinessSetAdd(closer.set, socket))
         return false;
     closer.arrived.push_back(socket);
+    closer.pending.store(true);
     return true;
 }
 
@@ -144,6 +151,7 @@ void StopCloser() {
         if (!closer.running)
             return;
         closer.stopping = true;
+        closer.taking.store(false);
     }
     // It closes every socket it was given before it ends.
     closer.thread.join();

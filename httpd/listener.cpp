@@ -23,7 +23,6 @@ std::atomic<uint16_t> boundPort{0};
 constexpr uint32_t kSelectWaitMs = 100;
 constexpr uint32_t kAcceptBackOffMs = 50;
 constexpr uint32_t kHousekeepingMs = 100;
-constexpr int kAcceptBurst = 16;
 // Connections finish their answers within this after the stop shut their
 // sockets, unless a producer holds them (the host's callback, the engine).
 constexpr uint32_t kPoolStopMs = 3000;
@@ -118,7 +117,6 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     listenSocket.store(socket);
     listening.store(1);
     LogInfo("--- kxrHttpd2 Listening on port %d ---", static_cast<int>(actual));
-    platform::SocketSetAcceptNonBlocking(socket);
     OpenPool(socket);
     StartCloser();
     uint64_t lastHousekeeping = platform::MonotonicMs();
@@ -144,19 +142,15 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
         // Nothing to accept: the wait only gave the housekeeping its turn.
         if (ready == 0)
             continue;
-        // Every connection that is waiting, up to a burst, for one wait.
-        for (int taken = 0; taken < kAcceptBurst; ++taken) {
-            uint32_t peerAddress = 0;
-            uint16_t peerPort = 0;
-            const platform::SocketHandle client =
-                platform::SocketAccept(socket, &peerAddress, &peerPort);
-            if (client == platform::kInvalidSocket) {
-                if (platform::SocketLastError() != platform::kSockErrWouldBlock)
-                    BackOffAfterAcceptFailure();
-                break;
-            }
-            DispatchConnection(client, peerAddress, peerPort);
+        uint32_t peerAddress = 0;
+        uint16_t peerPort = 0;
+        const platform::SocketHandle client =
+            platform::SocketAccept(socket, &peerAddress, &peerPort);
+        if (client == platform::kInvalidSocket) {
+            BackOffAfterAcceptFailure();
+            continue;
         }
+        DispatchConnection(client, peerAddress, peerPort);
     }
 
     platform::SocketHandle expected = socket;

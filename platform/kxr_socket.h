@@ -76,9 +76,6 @@ bool SocketSetSendTimeout(SocketHandle socket, uint32_t milliseconds);
 // address in network order (0 for any), port in host order (0 for any free one).
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port);
 bool SocketListen(SocketHandle socket, int backlog);
-// SocketAccept on this listening socket returns at once, failing with
-// kSockErrWouldBlock when no connection waits; the sockets it returns block.
-bool SocketSetAcceptNonBlocking(SocketHandle socket);
 // The port the socket is bound to, in host order; 0 on failure.
 uint16_t SocketLocalPort(SocketHandle socket);
 bool SocketConnect(SocketHandle socket, uint32_t address, uint16_t port);

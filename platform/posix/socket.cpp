@@ -1,7 +1,6 @@
 #include "platform/kxr_socket.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 namespace kxr::platform {
 
@@ -167,13 +165,6 @@ bool SocketListen(SocketHandle socket, int backlog) {
     return listen(Fd(socket), backlog < 0 ? SOMAXCONN : backlog) == 0 || Fail();
 }
 
-bool SocketSetAcceptNonBlocking(SocketHandle socket) {
-    if (!Valid(socket))
-        return false;
-    const int flags = fcntl(Fd(socket), F_GETFL);
-    return (flags >= 0 && fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) == 0) || Fail();
-}
-
 uint16_t SocketLocalPort(SocketHandle socket) {
     if (!Valid(socket))
         return 0;
@@ -224,10 +215,7 @@ SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* 
         fd = accept4(Fd(socket), reinterpret_cast<sockaddr*>(&sa), &length, SOCK_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            lastError = kSockErrWouldBlock;
-        else
-            Fail();
+        Fail();
         return kInvalidSocket;
     }
     if (peerAddress != nullptr)

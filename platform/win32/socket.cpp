@@ -123,13 +123,6 @@ bool SocketListen(SocketHandle socket, int backlog) {
     return listen(Native(socket), backlog < 0 ? SOMAXCONN : backlog) == 0 || Fail();
 }
 
-bool SocketSetAcceptNonBlocking(SocketHandle socket) {
-    if (!Valid(socket))
-        return false;
-    u_long nonBlocking = 1;
-    return ioctlsocket(Native(socket), FIONBIO, &nonBlocking) == 0 || Fail();
-}
-
 uint16_t SocketLocalPort(SocketHandle socket) {
     if (!Valid(socket))
         return 0;
@@ -176,9 +169,6 @@ SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* 
         Fail();
         return kInvalidSocket;
     }
-    // A socket accepted from a non-blocking one would not block either.
-    u_long blocking = 0;
-    ioctlsocket(s, FIONBIO, &blocking);
     KeepFromChildren(s);
     if (peerAddress != nullptr)
         *peerAddress = sa.sin_addr.s_addr;
