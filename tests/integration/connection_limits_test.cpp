@@ -173,6 +173,11 @@ double CpuSeconds(plat::ProcessId process) {
 }
 
 TEST(ConnectionLimits, OutOfDescriptorsTheServerWaitsInsteadOfSpinning) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers' own checks open a pipe to probe memory: without
+    // descriptors they report objects that are fine as broken.
+    GTEST_SKIP() << "needs descriptors the sanitizer runtime takes for itself";
+#endif
     kxrit::HostProcess host;
     kxrtest::WriteFile(host.Root() / "a.txt", "a");
     // The host inherits a low descriptor limit.
