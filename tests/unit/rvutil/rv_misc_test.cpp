@@ -18,7 +18,7 @@ static std::vector<int> Items(RVList* list) {
     return items;
 }
 
-TEST(RvList, AddInsertAndRemoveKeepBothDirections) {
+TEST(RvList, AddAndInsertKeepBothDirections) {
     int v[6] = {0, 1, 2, 3, 4, 5};
     RVList list;
     rv_ListInit(&list);
@@ -30,8 +30,6 @@ TEST(RvList, AddInsertAndRemoveKeepBothDirections) {
     EXPECT_EQ(rv_ListInsertAt(&list, list.tail, &v[3]), 1);
     EXPECT_EQ(rv_ListInsertAt(&list, nullptr, &v[1]), 1);
     EXPECT_EQ(Items(&list), (std::vector<int>{5, 0, 2, 3, 4, 1}));
-    EXPECT_EQ(rv_ListRemoveTail(&list), &v[1]);
-    EXPECT_EQ(Items(&list), (std::vector<int>{5, 0, 2, 3, 4}));
     rv_ListClose(&list);
     EXPECT_TRUE(Items(&list).empty());
 }
