@@ -132,20 +132,15 @@ TEST_F(MediaAnswersHost, FileInfoDescribesAMovie) {
     Xml info(Body("/KXRXML/FileInfo?%5CClips%5Calpha.mov&all"));
     EXPECT_EQ(info.Root(), "FileDir");
     EXPECT_EQ(info.Get("ShortFileTypeDesc"), "QuickTime movie") << info.text;
-    const std::pair<const char*, const char*> fields[] = {{"Width", "320"},
-                                                          {"Height", "180"},
-                                                          {"Compression", "mp4v"},
-                                                          {"Rate", "25"},
-                                                          {"Scale", "1"},
-                                                          {"Length", "25"},
-                                                          {"AudioChannels", "2"},
-                                                          {"AudioFrequency", "48000"},
-                                                          {"AudioBits", "16"},
-                                                          {"TotalStreams", "3"},
-                                                          {"TimeCode", "01:00:00:00"},
-                                                          {"TimeCodeType", "pal"}};
-    for (const auto& [field, value] : fields)
-        EXPECT_EQ(info.Get(field), value) << field << " in " << info.text;
+    std::string fields;
+    for (const char* field :
+         {"Width", "Height", "Compression", "Rate", "Scale", "Length", "AudioChannels",
+          "AudioFrequency", "AudioBits", "TotalStreams", "TimeCode", "TimeCodeType"})
+        fields += std::string(field) + "=" + info.Get(field) + " ";
+    EXPECT_EQ(fields, "Width=320 Height=180 Compression=mp4v Rate=25 Scale=1 Length=25 "
+                      "AudioChannels=2 AudioFrequency=48000 AudioBits=16 TotalStreams=3 "
+                      "TimeCode=01:00:00:00 TimeCodeType=pal ")
+        << info.text;
     EXPECT_EQ(info.Get("TimeCode", "TcType"), "pal");
     // Without &all the movie is described as a file only.
     EXPECT_EQ(Xml(Body("/KXRXML/FileInfo?%5CClips%5Calpha.mov")).Get("TimeCode"), "<none>");

@@ -152,24 +152,6 @@ TEST_F(ClipAnswers, PiconRequestFillsTheNameFields) {
     EXPECT_TRUE(sent.flags == 0x10040u && sent.position == 1200 && sent.text[0] == '\0');
 }
 
-TEST_F(ClipAnswers, StatusShowsTheStateAskedForTheClientsChannel) {
-    engine_.tcTypes = {{5, 8}};
-    engine_.reply = [](int32_t, MediaCmd* r) {
-        if (r->cmd == kCmdGetState) {
-            r->flags = 0xFF, r->channel = 9, r->position = 100;
-        }
-    };
-    client_.channel = 5;
-    const std::string text = Run(kxr::HandleStatusRequest, "KXRXMLStatus&channel=3");
-    ASSERT_EQ(Sent(), "5:14/8 5:12/0");
-    EXPECT_EQ(engine_.sent[1].record.channel, 5);
-    EXPECT_EQ(engine_.sent[1].record.flags, 0x12570u);
-    // The answer shows the sent record with the engine's position only.
-    MediaCmd expected = engine_.sent[1].record;
-    expected.position = 100;
-    EXPECT_EQ(text, Render(expected, 8));
-}
-
 TEST_F(ClipAnswers, MetaDataAndWatchFolderAreBareEnvelopes) {
     const std::tuple<kxr::AnswerBuilder, std::string, std::string> rows[] = {
         {kxr::HandleMetaDataRequest, "MetaData", "metadata"},

@@ -101,15 +101,6 @@ TEST(ReelioDpx, RatesTimeCodeAndFields) {
             EXPECT_EQ(Number(media, kRLTimeCodeType), type);
         }
     }
-    Bytes b = DpxHeader(true, 2048, 1556, 50, 10, 1);
-    Put32(b, 1716, 240, true); // sequence length
-    std::memcpy(b.data() + 160, "Scanner 3.1", 12);
-    std::memcpy(b.data() + 1764, "Scene 4 take 2", 15);
-    MediaDescription media;
-    ASSERT_TRUE(reelio::ReadDpxHeader(b.data(), b.size(), media));
-    EXPECT_EQ(Number(media, kRLTotalLength), 240u);
-    EXPECT_EQ(media.texts[kRLMetaSoftware - 1], "Scanner 3.1");
-    EXPECT_EQ(media.texts[69 - 1], "Scene 4 take 2");
 }
 
 TEST(ReelioDpx, WithoutIndustryHeadersCutShortOrBroken) {

@@ -90,8 +90,7 @@ TEST(Tempex, ReadForms) {
         {"+00:00:05:00", palS, 125},
         {"23860:55:45:22", pal, INT32_MAX},
         {"-23860:55:45:23", palS, INT32_MIN},
-        {"-2147483648", num | kSigned, INT32_MIN},
-    };
+        {"-2147483648", num | kSigned, INT32_MIN}};
     for (const auto& [text, flags, frames] : accepted)
         EXPECT_EQ(Read(text, flags), frames) << text;
     for (const char* text : {"-5:00", "", "1::2", "1:2:3:4:5", "00:00:60:00", "00:60:00:00", "12a",
@@ -113,8 +112,7 @@ TEST(Tempex, WriteForms) {
         {1800, kTcNonDrop | mark, "00:01:00:00"},
         {INT32_MIN, kTcFilm | kSigned, "-24855:08:05:08"},
         {INT32_MAX, kTc60, "9942:03:14:07"},
-        {INT32_MIN, kTcFrames | 0x32100u, "-2147483648"},
-    };
+        {INT32_MIN, kTcFrames | 0x32100u, "-2147483648"}};
     for (const auto& [frames, flags, text] : rows)
         EXPECT_EQ(Write(frames, flags), text);
     // No type, flag set or extreme count writes past the buffer.
