@@ -24,6 +24,16 @@ const std::string kRecordDir = "\\\\srv\\rec";
 using Roots = std::vector<std::pair<std::string, std::string>>;
 using Strings = std::vector<std::string>;
 
+// "result|text" of the mappings on a copy of text in a buffer of 260 bytes.
+std::string ToPath(const std::string& text) {
+    return kxrtest::Applied(
+        text, [](char* t, size_t room) { return kxr::MapLocatorToPath(nullptr, t, room); });
+}
+std::string ToLocator(const std::string& text) {
+    return kxrtest::Applied(
+        text, [](char* t, size_t room) { return kxr::MapPathToLocator(nullptr, t, room); });
+}
+
 class FileRoots : public kxrtest::TempTree {
 protected:
     void SetUp() override {
@@ -85,11 +95,7 @@ TEST_F(FileRoots, LocatorsMapToLocalPaths) {
         {"\\Nope\\clip[0001-0100].dpx", "0|\\Nope\\clip0001.dpx"},
     };
     for (const auto& [in, out] : rows)
-        EXPECT_EQ(
-            kxrtest::Applied(
-                in, [](char* t, size_t room) { return kxr::MapLocatorToPath(nullptr, t, room); }),
-            out)
-            << in;
+        EXPECT_EQ(ToPath(in), out) << in;
 }
 
 TEST_F(FileRoots, SecondTextIsCarriedAndInnerFileNameMapped) {
@@ -119,15 +125,8 @@ TEST_F(FileRoots, PathsMapBackToLocators) {
         {Dir("abs") + kSep + "x", "\\Abs\\x"},
     };
     for (const auto& [in, out] : rows) {
-        EXPECT_EQ(
-            kxrtest::Applied(
-                in, [](char* t, size_t room) { return kxr::MapPathToLocator(nullptr, t, room); }),
-            "0|" + out);
-        // And back again.
-        EXPECT_EQ(
-            kxrtest::Applied(
-                out, [](char* t, size_t room) { return kxr::MapLocatorToPath(nullptr, t, room); }),
-            (out[0] == '\\' ? "1|" : "0|") + in);
+        EXPECT_EQ(ToLocator(in), "0|" + out);
+        EXPECT_EQ(ToPath(out), (out[0] == '\\' ? "1|" : "0|") + in); // and back again
     }
 }
 

@@ -127,19 +127,3 @@ TEST(Tempex, WriteForms) {
                 ASSERT_EQ(text[TEMPEX_TEXT_SIZE], 0x5A);
             }
 }
-
-// Hex digits up to the first other character; a longer run keeps its last eight.
-TEST(Tempex, HexValues) {
-    const std::pair<const char*, uint32_t> rows[] = {
-        {"DeadBeef", 0xDEADBEEFu}, {"123456789", 0x23456789u}, {"10&channel=2", 16}, {"0x10", 0}};
-    for (const auto& [text, expected] : rows) {
-        uint32_t value = 12345;
-        EXPECT_EQ(TcHexToValue(text, 0, &value), 1) << text;
-        EXPECT_EQ(value, expected) << text;
-    }
-    for (const char* text : {"", " 1", "-1", static_cast<const char*>(nullptr)}) {
-        uint32_t value = 12345;
-        EXPECT_EQ(TcHexToValue(text, 0, &value), 0);
-        EXPECT_EQ(value, 0u);
-    }
-}
