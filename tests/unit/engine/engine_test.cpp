@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -106,9 +105,8 @@ protected:
                 "'\n\n[KXR.Engine]\nChannels = 2\nInternalChannels = 1\nDeterministic = 1\n"
                 "LogDir = '" +
                 (root_ / "logs").string() +
-                "'\n\n[KXR.Engine.Channel0]\nName = \"Play A\"\nTcType = 8\nSignalFormat = "
-                "0x1380B21D\nCompression = 0x8000\nBitDepth = 8\nContainer = 0x4000\n"
-                "ConnectorVariant = 1\n\n[KXR.Engine.Channel1]\nName = \"Rec B\"\nTcType = 2\n"
+                "'\n\n[KXR.Engine.Channel0]\nName = \"Play A\"\nTcType = "
+                "8\n\n[KXR.Engine.Channel1]\nName = \"Rec B\"\nTcType = 2\n"
                 "Mode = 1\nType = 2\n\n[KXR.Engine.Clips]\nExt = '" +
                 ext + "'\nMissing = '" + (root_ / "other" / "gone.mov").string() + "'\n"));
     }
@@ -326,29 +324,6 @@ TEST_F(Engine, TimelineLaysClipsEndToEnd) {
     ASSERT_EQ(e_.seek(0, 24), 0);
     EXPECT_EQ(Text(e_.getCurrentClip, 0), "Ext");
     EXPECT_EQ(e_.seek(0, 428), -1);
-}
-
-TEST_F(Engine, GetStateDescribesTheChannel) {
-    MediaCmd play = Record(kCmdPlay, 0);
-    play.flags = MCF_TEXT | MCF_POSITION_ABS | MCF_LOOP;
-    std::memcpy(play.text, "ramp", 4);
-    play.position = 45;
-    ASSERT_EQ(e_.mediaCmd(0, &play), 0);
-    advance_(400); // 10 frames: wraps past the end to frame 5
-
-    MediaCmd state = Record(kCmdGetState, 0);
-    state.flags = 0x12570;
-    ASSERT_EQ(e_.mediaCmd(0, &state), 0);
-    EXPECT_EQ(std::make_tuple(state.position, state.speed, state.start, state.end),
-              std::make_tuple(5, 65520, 0, 50));
-    EXPECT_EQ(state.cmdAlt, kCmdPlay);
-    EXPECT_STREQ(state.text, "ramp");
-    EXPECT_EQ(fs::path(state.text + 9).filename(), "ramp.mov");
-
-    // A command that does not exist leaves a sane record and a message.
-    MediaCmd bad = Record(99, 0);
-    EXPECT_EQ(e_.mediaCmd(0, &bad), -1);
-    EXPECT_EQ(LastError().first, 4);
 }
 
 TEST_F(Engine, RecordingMakesAClip) {

@@ -5,7 +5,6 @@
 #include <tinyxml.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "files/browse_answers.h"
@@ -177,25 +176,6 @@ TEST_F(Browse, MakeDirAnswersTheShortForm) {
     const Answer refused(kxr::MakeDirAnswer(nullptr, "\\Media\\" + longName));
     EXPECT_EQ(refused.Attr("Locator", "IsEndOfList"), "1");
     EXPECT_FALSE(fs::exists(dir_ / "media" / longName.substr(0, 200)));
-}
-
-TEST(BrowseArgs, NextDirEntryArguments) {
-    // The argument, the directory, the previous entry and whether roots are
-    // listed; the browsing tests above pass the plain forms.
-    const std::tuple<const char*, const char*, const char*, bool> rows[] = {
-        {"&channel=3", "", "", true},
-        {"\\Media&channel=2", "\\Media\\", "", false},
-        {"\\Media&\\Media\\..", "\\Media\\", "\\Media\\..", false},
-        {"%5CMedia%26%5CMedia%5Ca.mov", "\\Media\\", "\\Media\\a.mov", false},
-        {"\\Media\\ &\\Media\\a.mov ", "\\Media\\", "\\Media\\a.mov", false},
-    };
-    for (const auto& [argument, directory, previous, roots] : rows) {
-        const kxr::NextDirArgs args = kxr::ParseNextDirArgs(argument);
-        EXPECT_EQ(args.directory + "|" + args.previous, std::string(directory) + "|" + previous)
-            << argument;
-        EXPECT_EQ(args.hasPrevious, previous[0] != '\0') << argument;
-        EXPECT_EQ(args.listRoots, roots) << argument;
-    }
 }
 
 } // namespace

@@ -96,7 +96,6 @@ TEST_F(ClipAnswers, PiconRequestFillsTheNameFields) {
         {"/media/long/name.mov&x", 0x12000, "", "/media/long/name.mov"},
         // Special names ask for fixed pictures.
         {"::Test&channel=0", 0, "::Test", "img\\test.picon.jpg"},
-        {"::Other", 0, "::Other", "img\\black.picon.jpg"},
     };
     int32_t result = -1;
     for (const auto& [query, flags, clipField, fileField] : rows) {

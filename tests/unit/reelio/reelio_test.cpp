@@ -65,9 +65,6 @@ std::string MakeFiles() {
                sound,
                {"-ac", "2", "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-timecode", "01:00:00:00",
                 "-metadata", "title=Reel test", "-metadata", "comment=Hello"}})},
-        {"drop.mov",
-         {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=1", "-c:v", "mpeg4",
-          "-timecode", "01:00:00;00"}},
         {"tone.wav",
          {"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-ac", "2", "-c:a",
           "pcm_s24le"}},
@@ -174,23 +171,6 @@ TEST(Reelio, MovieWithTimeCodeAndSound) {
               std::make_pair(48000u, 96000u));
     EXPECT_EQ(sound.sound.audioChannels, 2);
     EXPECT_EQ(rlGetFileInfo(&file.handle, 3, nullptr, &sound.stream, nullptr, nullptr), -1);
-}
-
-// Start timecodes through FFmpeg: a drop-frame one of a movie and an MXF
-// one at 24 frames (a movie's: the HTTP FileInfo test; DPX headers: the header tests).
-TEST(Reelio, StartTimeCodesOfMoviesAndMxf) {
-    REQUIRE_MEDIA();
-    const std::tuple<const char*, uint32_t, uint32_t, uint32_t, uint32_t> rows[] = {
-        {"drop.mov", 30000, 1001, 107892, 4}, {"clip.mxf", 24, 1, 864000, 1}};
-    for (const auto& [name, rate, scale, timeCode, tcType] : rows) {
-        Opened file(In(name));
-        ASSERT_NE(file.handle, nullptr) << name;
-        const Records r = file.Read();
-        EXPECT_EQ(std::make_tuple(r.stream.rate, r.stream.scale, r.meta.numbers[kRLTimeCode],
-                                  r.meta.numbers[kRLTimeCodeType]),
-                  std::make_tuple(rate, scale, timeCode, tcType))
-            << name;
-    }
 }
 
 // Every extension of the type table on a file of its type: the FFmpeg the

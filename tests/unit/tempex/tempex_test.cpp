@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 constexpr uint32_t kRead = TEMPEX_FLAG_LENIENT;
