@@ -16,9 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::milliseconds;
-
-constexpr milliseconds kAnswerLimit{1000};
+constexpr std::chrono::milliseconds kAnswerLimit{1000};
 
 // GET with a client timeout, so that a stalled server leaves the answer
 // empty after a quiet second instead of hanging the test. The answer must

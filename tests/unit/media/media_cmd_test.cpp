@@ -92,7 +92,6 @@ TEST_F(MediaCommand, ReadsWordsKeysAndValues) {
          "1 flags=0x2000150 cmd=2 channel=3 position=25 start=10 speed=50 sent 1:14/8"},
         {"Play&position=100&start=0x10&end=.5s",
          "1 flags=0x2000540 cmd=2 channel=1 position=100 start=16 end=15"},
-        {"Play&speed=-65520", "1 flags=0x2000010 cmd=2 channel=1 speed=-65520"},
         {"Play&timems=500", "1 flags=0x2010002 cmd=2 channel=1 cmdalt=500"},
         {"GetValue&cmdalt=0x1F", "1 flags=0x2010000 cmd=14 channel=1 cmdalt=31"},
         {"Play&videochannels=0x10&audiochannels=3&infochannels=0",
