@@ -71,9 +71,9 @@ inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bi
 }
 
 // "RIFF" + size + "WAVE"; the RIFF size is not checked by readers.
-inline Bytes WaveStart(const char* magic = "RIFF") {
+inline Bytes WaveStart() {
     Bytes b(12, 0);
-    std::memcpy(b.data(), magic, 4);
+    std::memcpy(b.data(), "RIFF", 4);
     std::memcpy(b.data() + 8, "WAVE", 4);
     return b;
 }
