@@ -1,6 +1,6 @@
 // The browsing answers on configured roots over temporary trees: paging from
-// the roots down and back, two clients sharing the cursor, file descriptions,
-// directory creation and the argument parsing.
+// the roots down and back, two clients sharing the cursor, file descriptions
+// and directory creation.
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 

@@ -1,5 +1,5 @@
-// The clip, timeline, picon and status answers against a capturing
-// media-command slot and the fake engine table.
+// The clip, timeline, picon, metadata and watch-folder answers against a
+// capturing media-command slot and the fake engine table.
 #include "media/clip_answers.h"
 
 #include <gtest/gtest.h>
