@@ -16,53 +16,30 @@
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::milliseconds;
+constexpr std::chrono::milliseconds kAnswerLimit{1000};
 
-constexpr milliseconds kAnswerLimit{1000};
-
-struct Timed {
-    std::string target;
-    std::string status;
-    std::string body;
-    milliseconds took{0};
-};
-
-// GET with a client timeout: a stalled server leaves the answer empty after
-// a quiet second instead of hanging the test.
-Timed TimedGet(uint16_t port, const std::string& target) {
+// GET with a client timeout, so that a stalled server leaves the answer
+// empty after a quiet second instead of hanging the test. The answer must
+// come within that second with a status that begins with `status`; its body
+// is returned.
+std::string PromptGet(uint16_t port, const std::string& target, const std::string& status) {
     const auto start = std::chrono::steady_clock::now();
-    const std::string answer = kxrtest::Exchange(
+    const auto [head, body] = kxrit::StatusAndBody(kxrtest::Exchange(
         port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n",
-        static_cast<uint32_t>(kAnswerLimit.count()));
-    Timed timed;
-    timed.target = target;
-    timed.took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
-    std::tie(timed.status, timed.body) = kxrit::StatusAndBody(answer);
-    return timed;
+        static_cast<uint32_t>(kAnswerLimit.count())));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kAnswerLimit) << target;
+    EXPECT_EQ(head.rfind(status, 0), 0u) << target << ": " << head;
+    return body;
 }
 
-void ExpectPrompt(const Timed& t, const std::string& status) {
-    EXPECT_LT(t.took.count(), kAnswerLimit.count()) << t.target;
-    EXPECT_EQ(t.status, status) << t.target;
+// The text of a child of a FileDir answer's root; empty without one.
+std::string Text(const std::string& body, const char* name) {
+    TiXmlDocument doc;
+    doc.Parse(body.c_str());
+    const TiXmlElement* e =
+        doc.RootElement() ? doc.RootElement()->FirstChildElement(name) : nullptr;
+    return e != nullptr && e->GetText() != nullptr ? e->GetText() : "";
 }
-
-// One FileDir answer, parsed; texts of its elements by name.
-class XmlAnswer {
-public:
-    explicit XmlAnswer(const std::string& body) { doc_.Parse(body.c_str()); }
-    bool Valid() const { return !doc_.Error() && doc_.RootElement() != nullptr; }
-    bool Has(const char* name) const { return Element(name) != nullptr; }
-    std::string Text(const char* name) const {
-        const TiXmlElement* e = Element(name);
-        return e != nullptr && e->GetText() != nullptr ? e->GetText() : "";
-    }
-
-private:
-    const TiXmlElement* Element(const char* name) const {
-        return Valid() ? doc_.RootElement()->FirstChildElement(name) : nullptr;
-    }
-    TiXmlDocument doc_;
-};
 
 class FifoHost : public ::testing::Test {
 protected:
@@ -89,9 +66,8 @@ protected:
 
     // The locator of one NextDirEntry step; "" at the end of the list.
     std::string Step(const std::string& argument) {
-        const Timed t = TimedGet(host_.Port(), "/KXRXML/NextDirEntry?" + argument);
-        ExpectPrompt(t, "HTTP/1.1 200 OK");
-        return XmlAnswer(t.body).Text("Locator");
+        return Text(PromptGet(host_.Port(), "/KXRXML/NextDirEntry?" + argument, "HTTP/1.1 200 OK"),
+                    "Locator");
     }
 
     // The whole root, entry by entry, as a browsing client walks it.
@@ -113,22 +89,19 @@ TEST_F(FifoHost, BrowsingAndFileInfoNeverWaitForAFifo) {
                                                          "\\Media\\sub", "\\Media\\tone.wav"}));
 
     // Described like any other file, without a media description.
-    const Timed fifo = TimedGet(host_.Port(), "/KXRXML/FileInfo?%5CMedia%5Cfeed.mov&all");
-    ExpectPrompt(fifo, "HTTP/1.1 200 OK");
-    const XmlAnswer fifoInfo(fifo.body);
-    ASSERT_TRUE(fifoInfo.Valid()) << fifo.body;
-    EXPECT_EQ(fifoInfo.Text("Locator"), "\\Media\\feed.mov");
-    EXPECT_EQ(fifoInfo.Text("FileName"), "feed");
-    EXPECT_EQ(fifoInfo.Text("FileType"), "Unknown");
-    EXPECT_EQ(fifoInfo.Text("Size"), "0");
-    EXPECT_FALSE(fifoInfo.Has("UserBits") || fifoInfo.Has("AudioChannels")) << fifo.body;
+    const std::string fifo =
+        PromptGet(host_.Port(), "/KXRXML/FileInfo?%5CMedia%5Cfeed.mov&all", "HTTP/1.1 200 OK");
+    EXPECT_EQ(Text(fifo, "Locator") + "|" + Text(fifo, "FileName") + "|" + Text(fifo, "FileType") +
+                  "|" + Text(fifo, "Size"),
+              "\\Media\\feed.mov|feed|Unknown|0");
+    EXPECT_TRUE(fifo.find("<UserBits") == std::string::npos &&
+                fifo.find("<AudioChannels") == std::string::npos)
+        << fifo;
 
     // The regular file beside it still gets its full description.
-    const Timed wave = TimedGet(host_.Port(), "/KXRXML/FileInfo?%5CMedia%5Ctone.wav&all");
-    ExpectPrompt(wave, "HTTP/1.1 200 OK");
-    const XmlAnswer waveInfo(wave.body);
-    EXPECT_EQ(waveInfo.Text("AudioChannels"), "2") << wave.body;
-    EXPECT_EQ(waveInfo.Text("AudioFrequency"), "48000") << wave.body;
+    const std::string wave =
+        PromptGet(host_.Port(), "/KXRXML/FileInfo?%5CMedia%5Ctone.wav&all", "HTTP/1.1 200 OK");
+    EXPECT_EQ(Text(wave, "AudioChannels") + "|" + Text(wave, "AudioFrequency"), "2|48000") << wave;
 }
 
 TEST_F(FifoHost, StaticFilesAndListingsAnswerBesideABrowse) {
@@ -141,10 +114,8 @@ TEST_F(FifoHost, StaticFilesAndListingsAnswerBesideABrowse) {
 
     // A FIFO is no file to send, below the document root or a file root.
     for (const char* target : {"/live.mov", "/clips/feed.mov", "/Media/feed.mov"})
-        ExpectPrompt(TimedGet(host_.Port(), target), "HTTP/1.1 403 Forbidden");
-    const Timed home = TimedGet(host_.Port(), "/index.html");
-    ExpectPrompt(home, "HTTP/1.1 200 OK");
-    EXPECT_EQ(home.body, "home");
+        PromptGet(host_.Port(), target, "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(PromptGet(host_.Port(), "/index.html", "HTTP/1.1 200 OK"), "home");
 
     // Listings name the FIFO; a FIFO as the default document is passed over.
     const struct {
@@ -152,11 +123,9 @@ TEST_F(FifoHost, StaticFilesAndListingsAnswerBesideABrowse) {
         std::vector<const char*> names;
     } listings[] = {{"/clips/", {"feed.mov", "note.txt"}}, {"/shelf/", {"a.txt", "index.html"}}};
     for (const auto& listing : listings) {
-        const Timed t = TimedGet(host_.Port(), listing.target);
-        EXPECT_LT(t.took.count(), kAnswerLimit.count()) << t.target;
-        EXPECT_EQ(t.status.rfind("HTTP/1.1 2", 0), 0u) << t.target << ": " << t.status;
+        const std::string page = PromptGet(host_.Port(), listing.target, "HTTP/1.1 2");
         for (const char* name : listing.names)
-            EXPECT_NE(t.body.find(name), std::string::npos) << t.target << " lists " << name;
+            EXPECT_NE(page.find(name), std::string::npos) << listing.target << " lists " << name;
     }
 
     ASSERT_EQ(browse.wait_for(std::chrono::seconds(30)), std::future_status::ready);

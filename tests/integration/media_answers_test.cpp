@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <tuple>
 
@@ -132,20 +133,15 @@ TEST_F(MediaAnswersHost, FileInfoDescribesAMovie) {
     Xml info(Body("/KXRXML/FileInfo?%5CClips%5Calpha.mov&all"));
     EXPECT_EQ(info.Root(), "FileDir");
     EXPECT_EQ(info.Get("ShortFileTypeDesc"), "QuickTime movie") << info.text;
-    const std::pair<const char*, const char*> fields[] = {{"Width", "320"},
-                                                          {"Height", "180"},
-                                                          {"Compression", "mp4v"},
-                                                          {"Rate", "25"},
-                                                          {"Scale", "1"},
-                                                          {"Length", "25"},
-                                                          {"AudioChannels", "2"},
-                                                          {"AudioFrequency", "48000"},
-                                                          {"AudioBits", "16"},
-                                                          {"TotalStreams", "3"},
-                                                          {"TimeCode", "01:00:00:00"},
-                                                          {"TimeCodeType", "pal"}};
-    for (const auto& [field, value] : fields)
-        EXPECT_EQ(info.Get(field), value) << field << " in " << info.text;
+    std::string fields;
+    for (const char* field :
+         {"Width", "Height", "Compression", "Rate", "Scale", "Length", "AudioChannels",
+          "AudioFrequency", "AudioBits", "TotalStreams", "TimeCode", "TimeCodeType"})
+        fields += std::string(field) + "=" + info.Get(field) + " ";
+    EXPECT_EQ(fields, "Width=320 Height=180 Compression=mp4v Rate=25 Scale=1 Length=25 "
+                      "AudioChannels=2 AudioFrequency=48000 AudioBits=16 TotalStreams=3 "
+                      "TimeCode=01:00:00:00 TimeCodeType=pal ")
+        << info.text;
     EXPECT_EQ(info.Get("TimeCode", "TcType"), "pal");
     // Without &all the movie is described as a file only.
     EXPECT_EQ(Xml(Body("/KXRXML/FileInfo?%5CClips%5Calpha.mov")).Get("TimeCode"), "<none>");
@@ -157,18 +153,16 @@ TEST_F(MediaAnswersHost, ErrorMsgShowsWhatAFailedCommandCaused) {
     const int messages = std::atoi(count.Get("ErrorNumber", "Value").c_str());
     ASSERT_GT(messages, 0) << count.text;
 
+    // The newest message names the clip; the list has them all.
     Xml last(Body("/KXRXMLErrorMsg?" + std::to_string(messages - 1)));
-    const TiXmlElement* number = last.document.RootElement()->FirstChildElement("ErrorNumber");
-    ASSERT_NE(number, nullptr) << last.text;
-    const TiXmlElement* message = number->FirstChildElement("Message");
-    ASSERT_NE(message, nullptr);
-    EXPECT_NE(std::string(message->GetText()).find("nosuch"), std::string::npos) << last.text;
-    EXPECT_EQ(std::string(number->FirstChildElement("HexError")->GetText()), "0x00000001");
-
+    EXPECT_TRUE(std::regex_search(
+        last.text,
+        std::regex("<HexError>0x00000001</HexError>.*<Message>[^<]*nosuch[^<]*</Message>")))
+        << last.text;
     Xml all(Body("/KXRXMLErrorMsg&All"));
     int listed = 0;
-    for (const TiXmlElement* e = all.document.RootElement()->FirstChildElement("ErrorNumber");
-         e != nullptr; e = e->NextSiblingElement("ErrorNumber"))
+    for (size_t at = all.text.find("<ErrorNumber "); at != std::string::npos;
+         at = all.text.find("<ErrorNumber ", at + 1))
         ++listed;
     EXPECT_EQ(listed, messages);
     EXPECT_NE(Xml(Body("/KXRXMLErrorLogSave")).Get("Filename"), "<none>");

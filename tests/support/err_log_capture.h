@@ -14,14 +14,14 @@ namespace kxrtest {
 class ErrorLogCapture {
 public:
     ErrorLogCapture() {
-        std::lock_guard<std::mutex> hold(Lock());
-        Captured().clear();
+        std::lock_guard<std::mutex> hold(lock_);
+        lines_.clear();
         rvSetErrSink(&Collect);
     }
     ~ErrorLogCapture() { rvSetErrSink(nullptr); }
     std::vector<std::string> Lines() const {
-        std::lock_guard<std::mutex> hold(Lock());
-        return Captured();
+        std::lock_guard<std::mutex> hold(lock_);
+        return lines_;
     }
     size_t Count(const std::string& line) const {
         const std::vector<std::string> lines = Lines();
@@ -29,18 +29,12 @@ public:
     }
 
 private:
-    static std::mutex& Lock() {
-        static std::mutex lock;
-        return lock;
-    }
-    static std::vector<std::string>& Captured() {
-        static std::vector<std::string> lines;
-        return lines;
-    }
     static void Collect(uint32_t, const char* line) {
-        std::lock_guard<std::mutex> hold(Lock());
-        Captured().emplace_back(line);
+        std::lock_guard<std::mutex> hold(lock_);
+        lines_.emplace_back(line);
     }
+    static inline std::mutex lock_;
+    static inline std::vector<std::string> lines_;
 };
 
 } // namespace kxrtest

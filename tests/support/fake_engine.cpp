@@ -1,14 +1,13 @@
 #include "tests/support/fake_engine.h"
 
 #include <cstring>
+#include <set>
 
 #include "binding/engine_binding.h"
 
 namespace kxrtest {
 
 namespace {
-
-FakeEngine* current = nullptr;
 
 int64_t Done(unsigned ordinal, std::vector<int64_t> args, const char* text = nullptr) {
     FakeEngine* fake = FakeEngine::Current();
@@ -21,21 +20,15 @@ void Text(unsigned ordinal, char* out, size_t capacity) {
     FakeEngine::Current()->WriteText(ordinal, out, capacity);
 }
 
-int32_t I32(int64_t v) {
-    return static_cast<int32_t>(v);
-}
-
-uint32_t U32(int64_t v) {
-    return static_cast<uint32_t>(v);
-}
+constexpr auto I32 = [](int64_t v) { return static_cast<int32_t>(v); };
+constexpr auto U32 = [](int64_t v) { return static_cast<uint32_t>(v); };
 
 EngineTable MakeTable() {
     EngineTable t{};
     t.getChannelCount = [] { return U32(Done(kOrdGetChannelCount, {})); };
     t.getInternalChannelCount = [] { return U32(Done(kOrdGetInternalChannelCount, {})); };
     t.getChannelName = [](int32_t c, char* out) {
-        Text(kOrdGetChannelName, out, kEngineNameSize);
-        return I32(Done(kOrdGetChannelName, {c}));
+        return Text(kOrdGetChannelName, out, kEngineNameSize), I32(Done(kOrdGetChannelName, {c}));
     };
     t.getChannelType = [](int32_t c) { return I32(Done(kOrdGetChannelType, {c})); };
     t.play = [](int32_t c) { return I32(Done(kOrdPlay, {c})); };
@@ -60,18 +53,14 @@ EngineTable MakeTable() {
     t.refreshStatus = [](int32_t c) { return I32(Done(kOrdRefreshStatus, {c})); };
     t.getSpeed = [](int32_t c) { return I32(Done(kOrdGetSpeed, {c})); };
     t.getFrame = [](int32_t c) { return I32(Done(kOrdGetFrame, {c})); };
-    t.getCurrentClip = [](int32_t c, char* out) {
-        Text(kOrdGetCurrentClip, out, kEngineShortTextSize);
-        return I32(Done(kOrdGetCurrentClip, {c}));
+#define KXR_FAKE_TEXT(field, ordinal)                                                              \
+    t.field = [](int32_t c, char* out) {                                                           \
+        return Text(ordinal, out, kEngineShortTextSize), I32(Done(ordinal, {c}));                  \
     };
-    t.getPositionText = [](int32_t c, char* out) {
-        Text(kOrdGetPositionText, out, kEngineShortTextSize);
-        return I32(Done(kOrdGetPositionText, {c}));
-    };
-    t.getStateText = [](int32_t c, char* out) {
-        Text(kOrdGetStateText, out, kEngineShortTextSize);
-        return I32(Done(kOrdGetStateText, {c}));
-    };
+    KXR_FAKE_TEXT(getCurrentClip, kOrdGetCurrentClip)
+    KXR_FAKE_TEXT(getPositionText, kOrdGetPositionText)
+    KXR_FAKE_TEXT(getStateText, kOrdGetStateText)
+#undef KXR_FAKE_TEXT
     t.getNextClip = [](int32_t c, char* clip) {
         const int64_t r = Done(kOrdGetNextClip, {c}, clip);
         Text(kOrdGetNextClip, clip, kEngineClipNameSize);
@@ -79,14 +68,12 @@ EngineTable MakeTable() {
     };
     t.getClipInfo = [](int32_t c, const char* clip, int32_t*, int32_t*, uint32_t*, uint32_t*,
                        uint32_t*, char* file) {
-        Text(kOrdGetClipInfo, file, kEngineNameSize);
-        return I32(Done(kOrdGetClipInfo, {c}, clip));
+        return Text(kOrdGetClipInfo, file, kEngineNameSize), I32(Done(kOrdGetClipInfo, {c}, clip));
     };
     t.timelineRewind = [](int32_t c) { return I32(Done(kOrdTimelineRewind, {c})); };
     t.timelineNext = [](int32_t c, int32_t*, int32_t*, int32_t*, uint32_t*, uint32_t*, uint32_t*,
                         uint32_t*, char* file, uint32_t r) {
-        Text(kOrdTimelineNext, file, kEngineNameSize);
-        return U32(Done(kOrdTimelineNext, {c, r}));
+        return Text(kOrdTimelineNext, file, kEngineNameSize), U32(Done(kOrdTimelineNext, {c, r}));
     };
     t.getLastChangeXferMs = [](int32_t c) { return U32(Done(kOrdGetLastChangeXferMs, {c})); };
     t.getLastChangeMs = [](int32_t c, uint32_t a, uint32_t b) {
@@ -122,36 +109,18 @@ EngineTable MakeTable() {
 #undef KXR_FAKE_VALUE
     t.getErrorLogMs = [] { return U32(Done(kOrdGetErrorLogMs, {})); };
     t.setErrorLog = [](uint32_t op) { return I32(Done(kOrdSetErrorLog, {op})); };
-    t.errorLogCount = [](uint32_t* count) {
-        const int64_t r = Done(kOrdErrorLogCount, {});
-        if (count != nullptr)
-            *count = U32(r);
-        return 0;
-    };
+    t.errorLogCount = [](uint32_t* count) { return *count = U32(Done(kOrdErrorLogCount, {})), 0; };
     t.errorLogLength = [](uint32_t* index, uint32_t* length) {
-        const int64_t r = Done(kOrdErrorLogLength, {index != nullptr ? *index : -1});
-        if (length != nullptr) {
-            *length = U32(r);
-        }
-        return 0;
+        return *length = U32(Done(kOrdErrorLogLength, {*index})), 0;
     };
     t.errorLogRead = [](uint32_t* index, int32_t*, char* text, uint16_t*, uint16_t*, uint16_t*,
                         uint16_t*, uint16_t*, uint16_t*, uint16_t*) {
-        Text(kOrdErrorLogRead, text, kEngineNameSize);
-        return I32(Done(kOrdErrorLogRead, {index != nullptr ? *index : -1}));
+        return Text(kOrdErrorLogRead, text, kEngineNameSize), I32(Done(kOrdErrorLogRead, {*index}));
     };
-    t.getRevisionText = []() -> char* {
-        Done(kOrdGetRevisionText, {});
-        return nullptr;
-    };
-    t.getMediaRevisionText = []() -> char* {
-        Done(kOrdGetMediaRevisionText, {});
-        return nullptr;
-    };
-    t.getSystemText = [](int32_t c) -> char* {
-        Done(kOrdGetSystemText, {c});
-        return nullptr;
-    };
+    // No texts: the callers' fallbacks.
+    t.getRevisionText = []() -> char* { return Done(kOrdGetRevisionText, {}), nullptr; };
+    t.getMediaRevisionText = []() -> char* { return Done(kOrdGetMediaRevisionText, {}), nullptr; };
+    t.getSystemText = [](int32_t c) -> char* { return Done(kOrdGetSystemText, {c}), nullptr; };
     t.freeText = [](char* text) { Done(kOrdFreeText, {text != nullptr ? 1 : 0}); };
     return t;
 }
@@ -159,26 +128,17 @@ EngineTable MakeTable() {
 } // namespace
 
 FakeEngine::FakeEngine() : table_(MakeTable()) {
-    current = this;
+    current_ = this;
     kxr::SetEngineTable(&table_);
 }
 
 FakeEngine::~FakeEngine() {
     kxr::SetEngineTable(nullptr);
-    current = nullptr;
-}
-
-FakeEngine* FakeEngine::Current() {
-    return current;
-}
-
-std::vector<EngineCall> FakeEngine::Calls() const {
-    std::lock_guard<std::mutex> hold(lock_);
-    return calls_;
+    current_ = nullptr;
 }
 
 std::vector<unsigned> FakeEngine::Ordinals() const {
-    std::lock_guard<std::mutex> hold(lock_);
+    Hold hold(lock_);
     std::vector<unsigned> ordinals;
     for (const EngineCall& call : calls_)
         ordinals.push_back(call.ordinal);
@@ -186,55 +146,19 @@ std::vector<unsigned> FakeEngine::Ordinals() const {
 }
 
 bool FakeEngine::ChangedState() const {
-    for (const EngineCall& call : Calls()) {
-        switch (call.ordinal) {
-        case kOrdPlay:
-        case kOrdPlayAtSpeed:
-        case kOrdLoadClip:
-        case kOrdPause:
-        case kOrdSeek:
-        case kOrdSeekRelative:
-        case kOrdStop:
-        case kOrdRecord:
-        case kOrdRecordStop:
-        case kOrdEject:
-        case kOrdSetMode:
-        case kOrdSetErrorLog:
+    static const std::set<unsigned> changing = {
+        kOrdPlay, kOrdPlayAtSpeed, kOrdLoadClip,   kOrdPause, kOrdSeek,    kOrdSeekRelative,
+        kOrdStop, kOrdRecord,      kOrdRecordStop, kOrdEject, kOrdSetMode, kOrdSetErrorLog};
+    static const std::set<int64_t> queries = {kCmdGetState, kCmdGetValue, kCmdValueSupported};
+    for (const EngineCall& call : Calls())
+        if (changing.count(call.ordinal) != 0 ||
+            (call.ordinal == kOrdMediaCmd && queries.count(call.args[1]) == 0))
             return true;
-        case kOrdMediaCmd:
-            if (call.args[1] != kCmdGetState && call.args[1] != kCmdGetValue &&
-                call.args[1] != kCmdValueSupported)
-                return true;
-            break;
-        default:
-            break;
-        }
-    }
     return false;
 }
 
-void FakeEngine::Clear() {
-    std::lock_guard<std::mutex> hold(lock_);
-    calls_.clear();
-}
-
-void FakeEngine::SetResult(unsigned ordinal, int64_t value) {
-    std::lock_guard<std::mutex> hold(lock_);
-    results_[ordinal] = value;
-}
-
-void FakeEngine::SetText(unsigned ordinal, const std::string& text) {
-    std::lock_guard<std::mutex> hold(lock_);
-    texts_[ordinal] = text;
-}
-
-void FakeEngine::Record(unsigned ordinal, std::vector<int64_t> args, std::string text) {
-    std::lock_guard<std::mutex> hold(lock_);
-    calls_.push_back(EngineCall{ordinal, std::move(args), std::move(text)});
-}
-
 int64_t FakeEngine::Result(unsigned ordinal) const {
-    std::lock_guard<std::mutex> hold(lock_);
+    Hold hold(lock_);
     const auto it = results_.find(ordinal);
     return it != results_.end() ? it->second : 0;
 }
@@ -242,7 +166,7 @@ int64_t FakeEngine::Result(unsigned ordinal) const {
 void FakeEngine::WriteText(unsigned ordinal, char* out, size_t capacity) const {
     if (out == nullptr || capacity == 0)
         return;
-    std::lock_guard<std::mutex> hold(lock_);
+    Hold hold(lock_);
     const auto it = texts_.find(ordinal);
     const std::string text = it != texts_.end() ? it->second : std::string();
     const size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;

@@ -29,24 +29,41 @@ public:
     FakeEngine& operator=(const FakeEngine&) = delete;
 
     const EngineTable& Table() const { return table_; }
-    std::vector<EngineCall> Calls() const;
+    std::vector<EngineCall> Calls() const {
+        Hold hold(lock_);
+        return calls_;
+    }
     std::vector<unsigned> Ordinals() const;
     // Whether a recorded call changed the engine's state: the transport, a
     // mode, the error log, or a media command other than a query.
     bool ChangedState() const;
-    void Clear();
+    void Clear() {
+        Hold hold(lock_);
+        calls_.clear();
+    }
 
     // What an ordinal returns (0 unless set) and writes into its text output.
-    void SetResult(unsigned ordinal, int64_t value);
-    void SetText(unsigned ordinal, const std::string& text);
+    void SetResult(unsigned ordinal, int64_t value) {
+        Hold hold(lock_);
+        results_[ordinal] = value;
+    }
+    void SetText(unsigned ordinal, const std::string& text) {
+        Hold hold(lock_);
+        texts_[ordinal] = text;
+    }
 
     // Used by the recording entries.
-    static FakeEngine* Current();
-    void Record(unsigned ordinal, std::vector<int64_t> args, std::string text = std::string());
+    static FakeEngine* Current() { return current_; }
+    void Record(unsigned ordinal, std::vector<int64_t> args, std::string text = std::string()) {
+        Hold hold(lock_);
+        calls_.push_back(EngineCall{ordinal, std::move(args), std::move(text)});
+    }
     int64_t Result(unsigned ordinal) const;
     void WriteText(unsigned ordinal, char* out, size_t capacity) const;
 
 private:
+    using Hold = std::lock_guard<std::mutex>;
+    static inline FakeEngine* current_ = nullptr;
     EngineTable table_{};
     mutable std::mutex lock_;
     std::vector<EngineCall> calls_;

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <future>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace kxrtest {

@@ -40,12 +40,22 @@ std::vector<std::string> ToolArguments(const std::vector<std::string>& options,
 // handle to wait on. So a shell runs the tool and then leaves its exit code
 // in a file, which appears whole (renamed into place) once the tool ended.
 // Wine's own exports translate between the two kinds of path.
-using UnixNameFn = char* (*)(const wchar_t*);
-using DosNameFn = wchar_t* (*)(const char*);
-
 template <typename Fn> Fn WineExport(const char* name) {
     return reinterpret_cast<Fn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// A path converted by one of Wine's exports, which allocate it on the
+// process heap; empty when it failed or the export is missing.
+template <typename Char, typename Arg>
+std::basic_string<Char> WineName(const char* exportName, const Arg* path) {
+    const auto convert = WineExport<Char* (*)(const Arg*)>(exportName);
+    Char* name = convert != nullptr ? convert(path) : nullptr;
+    if (name == nullptr)
+        return {};
+    std::basic_string<Char> out = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return out;
 }
 
 std::wstring Wide(const std::string& utf8) {
@@ -58,21 +68,7 @@ std::wstring Wide(const std::string& utf8) {
 
 // The Linux path of a Windows path (its last part need not exist yet).
 std::string UnixPath(const fs::path& path) {
-    char* name = WineExport<UnixNameFn>("wine_get_unix_file_name")(path.wstring().c_str());
-    if (name == nullptr)
-        return std::string();
-    std::string out = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return out;
-}
-
-std::wstring DosPath(const char* unixPath) {
-    wchar_t* name = WineExport<DosNameFn>("wine_get_dos_file_name")(unixPath);
-    if (name == nullptr)
-        return std::wstring();
-    std::wstring out = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return out;
+    return WineName<char>("wine_get_unix_file_name", path.wstring().c_str());
 }
 
 std::string ShellQuoted(const std::string& text) {
@@ -84,14 +80,13 @@ std::string ShellQuoted(const std::string& text) {
 
 std::string RunTool(const std::vector<std::string>& options, const fs::path& output,
                     const TempDir& work) {
-    if (WineExport<UnixNameFn>("wine_get_unix_file_name") == nullptr ||
-        WineExport<DosNameFn>("wine_get_dos_file_name") == nullptr)
+    if (WineExport<void*>("wine_get_unix_file_name") == nullptr)
         return "the ffmpeg tool is reached only from a Windows program under Wine";
     const std::string target = UnixPath(output);
     const std::string log = UnixPath(work.Path() / "tool.log");
     const std::string status = UnixPath(work.Path() / "status");
     const std::string script = UnixPath(work.Path() / "make.sh");
-    const std::wstring shell = DosPath("/bin/sh");
+    const std::wstring shell = WineName<wchar_t>("wine_get_dos_file_name", "/bin/sh");
     if (target.empty() || log.empty() || status.empty() || script.empty() || shell.empty())
         return "Wine has no Linux path for " + output.string();
 
@@ -112,10 +107,9 @@ std::string RunTool(const std::vector<std::string>& options, const fs::path& out
                         &startup, &info))
         return "Wine did not start /bin/sh (error " + std::to_string(GetLastError()) + ")";
     // A Linux process comes without handles; close any all the same.
-    if (info.hThread != nullptr)
-        CloseHandle(info.hThread);
-    if (info.hProcess != nullptr)
-        CloseHandle(info.hProcess);
+    for (HANDLE handle : {info.hThread, info.hProcess})
+        if (handle != nullptr)
+            CloseHandle(handle);
 
     const fs::path done = work.Path() / "status";
     const auto until = std::chrono::steady_clock::now() + kToolTimeout;

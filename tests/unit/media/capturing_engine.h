@@ -7,7 +7,6 @@
 #include <tinyxml.h>
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -48,17 +47,14 @@ public:
 private:
     static int32_t Handle(int32_t channel, MediaCmd* record) {
         CapturingEngine* self = current_;
-        SentRecord copy{channel, {}};
-        std::memcpy(&copy.record, record, sizeof(MediaCmd));
-        self->sent.push_back(copy);
+        self->sent.push_back({channel, *record});
         if (record->cmd == kCmdGetValue && record->cmdAlt == kValueTcType) {
             auto found = self->tcTypes.find(channel);
             record->position =
                 static_cast<int32_t>(found != self->tcTypes.end() ? found->second : 2);
         }
-        if (self->reply) {
+        if (self->reply)
             self->reply(channel, record);
-        }
         return 0;
     }
     static inline CapturingEngine* current_ = nullptr;
@@ -83,7 +79,7 @@ protected:
             EXPECT_EQ(rc, 1) << text;
         if (body == nullptr)
             return "";
-        std::string out(body, static_cast<size_t>(length));
+        const std::string out(body, static_cast<size_t>(length));
         EXPECT_TRUE(body[0] != '<' || body[length] == '\0') << text; // XML ends in a zero
         RVFree(body);
         return out;

@@ -1,5 +1,5 @@
-// The clip, timeline, picon and status answers against a capturing
-// media-command slot and the fake engine table.
+// The clip, timeline, picon, metadata and watch-folder answers against a
+// capturing media-command slot and the fake engine table.
 #include "media/clip_answers.h"
 
 #include <gtest/gtest.h>
@@ -52,23 +52,6 @@ TEST_F(ClipAnswers, ClipInfoDescribesAKnownClipWithItsPicon) {
     EXPECT_EQ(Text(engine_.sent[2].record, 76).substr(0, 5), "clip1");
 }
 
-TEST_F(ClipAnswers, ClipInfoOfTypeZeroWithoutFileOrPicon) {
-    engine_.tcTypes = {{0, 0}};
-    engine_.reply = [](int32_t, MediaCmd* r) {
-        if (r->cmdAlt == kValueClipInfo) {
-            r->position = 7, r->start = -5, r->end = 12;
-        } else if (r->cmdAlt == kValuePicon) {
-            r->position = -1; // no picture
-        }
-    };
-    EXPECT_EQ(Run(kxr::HandleClipInfoRequest, "LONGNAME_CUT"),
-              std::string(kHead) + "<ClipInfo><!-- Tarvik ClipInfo xml structure version 1,0 -->"
-                                   "<Channel Value=\"0\">0</Channel><ClipID>LONGNAME</ClipID>"
-                                   "<Position Value=\"7\" TcType=\"\">7</Position>"
-                                   "<Start Value=\"-5\" TcType=\"\">-5</Start>"
-                                   "<End Value=\"12\" TcType=\"\">12</End></ClipInfo>");
-}
-
 TEST_F(ClipAnswers, UnknownClipAnswersWithAnErrorRecord) {
     engine_.reply = [](int32_t, MediaCmd* r) { PutText(r, 85, "stale.mov"); };
     const std::string answer = Run(kxr::HandleClipInfoRequest, "nosuch");
@@ -77,21 +60,6 @@ TEST_F(ClipAnswers, UnknownClipAnswersWithAnErrorRecord) {
     expected.cmd = kCmdError, expected.flags = 0x2000;
     std::memset(expected.text, 0, sizeof expected.text);
     EXPECT_EQ(answer, Render(expected, 2));
-}
-
-TEST_F(ClipAnswers, NextClipPassesTheNamedClipAndAnswersForTheNextOne) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"", ""}, {"KXRXMLNextClip", ""}, {"a%20b", "a b"}, {"clip1channel=3", "clip1"}};
-    fake_.SetText(kOrdGetNextClip, "clip2");
-    for (const auto& [query, passed] : rows) {
-        fake_.Clear();
-        engine_.sent.clear();
-        Run(kxr::HandleNextClipRequest, query);
-        ASSERT_EQ(fake_.Calls().size(), 1u);
-        EXPECT_EQ(fake_.Calls()[0].ordinal, static_cast<unsigned>(kOrdGetNextClip));
-        EXPECT_EQ(fake_.Calls()[0].text, passed) << query;
-        EXPECT_EQ(Text(engine_.sent.at(1).record, 76), "clip2");
-    }
 }
 
 TEST_F(ClipAnswers, EdlStateAndInfoDescribeTheEntryAtAPosition) {
@@ -128,7 +96,6 @@ TEST_F(ClipAnswers, PiconRequestFillsTheNameFields) {
         {"/media/long/name.mov&x", 0x12000, "", "/media/long/name.mov"},
         // Special names ask for fixed pictures.
         {"::Test&channel=0", 0, "::Test", "img\\test.picon.jpg"},
-        {"::Other", 0, "::Other", "img\\black.picon.jpg"},
     };
     int32_t result = -1;
     for (const auto& [query, flags, clipField, fileField] : rows) {
@@ -150,24 +117,6 @@ TEST_F(ClipAnswers, PiconRequestFillsTheNameFields) {
     Run(kxr::HandleGetPiconRequest, "1200&channel=0", &result);
     const MediaCmd sent = engine_.sent.at(0).record;
     EXPECT_TRUE(sent.flags == 0x10040u && sent.position == 1200 && sent.text[0] == '\0');
-}
-
-TEST_F(ClipAnswers, StatusShowsTheStateAskedForTheClientsChannel) {
-    engine_.tcTypes = {{5, 8}};
-    engine_.reply = [](int32_t, MediaCmd* r) {
-        if (r->cmd == kCmdGetState) {
-            r->flags = 0xFF, r->channel = 9, r->position = 100;
-        }
-    };
-    client_.channel = 5;
-    const std::string text = Run(kxr::HandleStatusRequest, "KXRXMLStatus&channel=3");
-    ASSERT_EQ(Sent(), "5:14/8 5:12/0");
-    EXPECT_EQ(engine_.sent[1].record.channel, 5);
-    EXPECT_EQ(engine_.sent[1].record.flags, 0x12570u);
-    // The answer shows the sent record with the engine's position only.
-    MediaCmd expected = engine_.sent[1].record;
-    expected.position = 100;
-    EXPECT_EQ(text, Render(expected, 8));
 }
 
 TEST_F(ClipAnswers, MetaDataAndWatchFolderAreBareEnvelopes) {

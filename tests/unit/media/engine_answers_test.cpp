@@ -78,29 +78,6 @@ TEST_F(EngineAnswers, CardInfoDescribesTheCardInOrder) {
         EXPECT_EQ(call.args.at(0), 2) << call.ordinal; // every question is about card 2
 }
 
-TEST_F(EngineAnswers, CardInfoUnknownValuesAndCardZero) {
-    settings = {{900, 0}, {731, 0x3}, {727, 0x20000000}};
-    fake_.SetResult(kOrdGetVideoOutput, 0x8);
-    fake_.SetResult(kOrdGetVideoInput, 0);
-    const std::string text = Run(kxr::HandleCardInfoRequest, "KXRXMLCardInfo?channel=2");
-    // Card 0 for a "?" query; the default format row has its sizes swapped.
-    EXPECT_NE(text.find("<cardnumber Value=\"0\">"), std::string::npos);
-    EXPECT_NE(text.find("<SignalFormat Value=\"0\" height=\"1920\" width=\"1080\" rate=\"30000\" "
-                        "scale=\"1001\" frametype=\"interlaced\">HD 1080i 29.97</SignalFormat>"
-                        "<Compression Value=\"3\" />"),
-              std::string::npos);
-    EXPECT_NE(text.find("<EncodeContainer Value=\"536870912\" />"), std::string::npos);
-    EXPECT_NE(text.find("<VideoOutput Value=\"8\">Unknown</VideoOutput>"
-                        "<VideoInput Value=\"0\">None</VideoInput>"),
-              std::string::npos);
-}
-
-// The answers keep the misspelt frame type; two compression bits name none.
-TEST(CardNames, RowsThatAreEasyToGetWrong) {
-    EXPECT_STREQ(kxr::FindSignalFormat(0x2500C018).frameType, "progessive");
-    EXPECT_EQ(kxr::CompressionName(0x20001), nullptr); // one bit values only
-}
-
 std::string MessageXml(int index, const char* error, const char* hex, const std::string& text) {
     return "<ErrorNumber index=\"" + std::to_string(index) + "\"><Error Value=\"" + error + "\">" +
            error + "</Error><HexError>" + hex +

@@ -85,7 +85,6 @@ TEST_F(MediaCommand, ReadsWordsKeysAndValues) {
         // The later position wins and an absolute one clears the relative bit.
         {"Play&position=-5&position=20", "1 flags=0x2000040 cmd=2 channel=1 position=20"},
         {"Play&start=+5&end=-3", "1 flags=0x2000F00 cmd=2 channel=1 start=5 end=-3"},
-        {"Play&start=-2&start=4", "1 flags=0x2000300 cmd=2 channel=1 start=4"},
         {"Play&END=00:00:02:00&Start=0x2",
          "1 flags=0x2000500 cmd=2 channel=1 start=2 end=50 sent 1:14/8"},
         // The timecode type is asked once, and only for a timecode.
@@ -93,10 +92,8 @@ TEST_F(MediaCommand, ReadsWordsKeysAndValues) {
          "1 flags=0x2000150 cmd=2 channel=3 position=25 start=10 speed=50 sent 1:14/8"},
         {"Play&position=100&start=0x10&end=.5s",
          "1 flags=0x2000540 cmd=2 channel=1 position=100 start=16 end=15"},
-        {"Play&speed=-65520", "1 flags=0x2000010 cmd=2 channel=1 speed=-65520"},
         {"Play&timems=500", "1 flags=0x2010002 cmd=2 channel=1 cmdalt=500"},
         {"GetValue&cmdalt=0x1F", "1 flags=0x2010000 cmd=14 channel=1 cmdalt=31"},
-        {"GetValue&cmdalt=.5s", "1 flags=0x2010000 cmd=14 channel=1 cmdalt=15"},
         {"Play&videochannels=0x10&audiochannels=3&infochannels=0",
          "1 flags=0x2000020 cmd=2 channel=1 video=16 audio=3 info=0"},
         {"Play&VideoChannels=0xFFFFFFFF0", "1 flags=0x2000020 cmd=2 channel=1 video=4294967280"},
@@ -134,10 +131,8 @@ TEST_F(MediaCommand, PlacesNamesAndTexts) {
         {"Play&filename=a%20b.mov&targetname=c.mov", "|||||||||a b.mov|c.mov|"},
         {"Play&targetnameX%2Fy", "|||||||||| y|"},
         {"Play&string=hello%2Fworld", "hello world|"},
-        {"Play&string=a%2", "a |"},
         {"Play&string=%%%%", "  |"},
         {"clockipaddress=1.2.3.4", "1.2.3.4|"},
-        {"sourceipaddress=10.0.0.1", "0.0.0.0|10.0.0.1|"},
         {"Play&interfaceipaddress=i&destinationipaddress=d&sourceipaddress=s", "d|s|i|"},
         {"Play&destinationipaddress=d&interfaceipaddress=i", "d|0.0.0.0|i|"},
         // Addresses are placed last, over any free text.

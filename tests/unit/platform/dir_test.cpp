@@ -37,11 +37,7 @@ protected:
 };
 
 TEST_F(PlatformDir, PatternsSelectNamesInOrder) {
-    struct Row {
-        const char* pattern;
-        const char* names;
-    };
-    const Row rows[] = {
+    const std::pair<const char*, const char*> rows[] = {
         {"*", ". .. .dot abc.mov Alpha.TXT axc.mov beta.txt clip0001.dpx clip0002.dpx gamma.dpx "
               "noext Sub.dir"},
         {"*.*", ". .. .dot abc.mov Alpha.TXT axc.mov beta.txt clip0001.dpx clip0002.dpx "
@@ -53,8 +49,8 @@ TEST_F(PlatformDir, PatternsSelectNamesInOrder) {
         {"noext", "noext"},
         {"no*match", ""},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(List(row.pattern), row.names) << row.pattern;
+    for (const auto& [pattern, names] : rows)
+        EXPECT_EQ(List(pattern), names) << pattern;
 }
 
 TEST_F(PlatformDir, BackslashPatternsRelativeAndUnreadableSearches) {

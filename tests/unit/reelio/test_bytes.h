@@ -71,9 +71,9 @@ inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bi
 }
 
 // "RIFF" + size + "WAVE"; the RIFF size is not checked by readers.
-inline Bytes WaveStart(const char* magic = "RIFF") {
+inline Bytes WaveStart() {
     Bytes b(12, 0);
-    std::memcpy(b.data(), magic, 4);
+    std::memcpy(b.data(), "RIFF", 4);
     std::memcpy(b.data() + 8, "WAVE", 4);
     return b;
 }
@@ -82,14 +82,14 @@ inline Bytes WaveStart(const char* magic = "RIFF") {
 // channels, every sample 0.5 (the ffmpeg tool writes no OpenEXR).
 inline Bytes ExrImage(uint32_t width, uint32_t height) {
     Bytes b = {0x76, 0x2F, 0x31, 0x01, 2, 0, 0, 0}; // magic, version 2
-    auto append32 = [&b](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
+    auto append = [&b](uint64_t v, int size) {      // low byte first
+        for (int i = 0; i < size; ++i)
             b.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
     auto attribute = [&](const std::string& name, const std::string& type, const Bytes& value) {
         b.insert(b.end(), name.c_str(), name.c_str() + name.size() + 1);
         b.insert(b.end(), type.c_str(), type.c_str() + type.size() + 1);
-        append32(static_cast<uint32_t>(value.size()));
+        append(value.size(), 4);
         b.insert(b.end(), value.begin(), value.end());
     };
     Bytes channels;
@@ -119,14 +119,11 @@ inline Bytes ExrImage(uint32_t width, uint32_t height) {
     // One line a block: the table of the blocks' offsets, then the blocks.
     const uint32_t lineBytes = width * 3 * 2;
     const std::size_t first = b.size() + 8 * std::size_t{height};
+    for (uint32_t y = 0; y < height; ++y)
+        append(first + std::size_t{y} * (8 + lineBytes), 8);
     for (uint32_t y = 0; y < height; ++y) {
-        const uint64_t offset = first + std::size_t{y} * (8 + lineBytes);
-        for (int i = 0; i < 8; ++i)
-            b.push_back(static_cast<uint8_t>(offset >> (8 * i)));
-    }
-    for (uint32_t y = 0; y < height; ++y) {
-        append32(y);
-        append32(lineBytes);
+        append(y, 4);
+        append(lineBytes, 4);
         for (uint32_t i = 0; i < width * 3; ++i) {
             b.push_back(0x00); // 0.5 as a half float, low byte first
             b.push_back(0x38);

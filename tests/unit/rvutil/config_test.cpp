@@ -203,7 +203,6 @@ TEST_F(ConfigStore, MalformedMissingOrUnwritableFiles) {
     EXPECT_EQ(Open(broken), 1);
     ASSERT_EQ(sinkLines.size(), 1u);
     EXPECT_NE(sinkLines[0].find(file_ + ":3:"), std::string::npos) << sinkLines[0];
-    EXPECT_NE(sinkLines[0].find("expected value"), std::string::npos) << sinkLines[0];
     EXPECT_NE(SetNumber("KXR\\NetServer", "Zeta", 1), 0);
     EXPECT_EQ(Contents(), broken);
     for (const std::string& text : std::vector<std::string>{

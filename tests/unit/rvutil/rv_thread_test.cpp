@@ -69,12 +69,14 @@ TEST(RvThread, ExitCodeIsStillActiveUntilTheEndEvenAfterClose) {
     }
 }
 
+// With the default stack and a given one; names longer than the system keeps.
 TEST(RvThread, ManyThreadsReturnOrExitWithTheirOwnCodeAndId) {
     std::vector<uint32_t> values(64), ids(64);
     std::vector<RVHANDLE> handles;
     for (uint32_t i = 0; i < values.size(); ++i) {
         values[i] = 1000 + i;
-        handles.push_back(rvOSCreateThread(nullptr, 0, Finish, &values[i], 0, &ids[i], "w"));
+        handles.push_back(rvOSCreateThread(nullptr, i % 3 == 0 ? 256 * 1024 : 0, Finish, &values[i],
+                                           0, &ids[i], "worker::runner-with-a-long-name"));
         ASSERT_NE(handles.back(), nullptr);
         if (i % 2 == 0)
             rvOSCloseThread(handles.back(), "w");
@@ -96,15 +98,9 @@ TEST(RvThread, ManyThreadsReturnOrExitWithTheirOwnCodeAndId) {
     EXPECT_EQ(rvOSCreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr, "none"), nullptr);
 }
 
-// What the owner and the other thread of the section test share. Both hold
-// it, so a thread that a broken lock leaves waiting never outlives it.
-struct SectionScene {
-    RVCriticalSection section{};
-    std::promise<void> ownerIn, leaveOnce, leftOnce, leaveAgain, otherTrying, otherIn;
-};
-
 // A thread that is let go, not joined, when the test ends early: a broken
-// lock then fails the test instead of hanging it.
+// lock then fails the test instead of hanging it. It holds the scene, which
+// it therefore never outlives.
 struct SceneThread {
     std::thread thread;
     ~SceneThread() {
@@ -115,18 +111,19 @@ struct SceneThread {
 
 TEST(RvCriticalSection, OwnerEntersTwiceAndOthersWaitUntilItLeftTwice) {
     using namespace std::chrono_literals;
-    // Long enough for any thread to get going; a correct lock never waits it out.
-    constexpr auto kBound = 10s;
-    // How long the other thread is given to get in where it must not.
-    constexpr auto kKeptOut = 100ms;
-    auto scene = std::make_shared<SectionScene>();
+    // 10 s: long enough for any thread to get going, a correct lock never waits it out;
+    // 100 ms: how long the other thread is given to get in where it must not.
+    struct Scene {
+        RVCriticalSection section{};
+        std::promise<void> ownerIn, leaveOnce, leftOnce, leaveAgain, otherTrying, otherIn;
+    };
+    auto scene = std::make_shared<Scene>();
     rvOSInitializeCriticalSection(&scene->section);
     ASSERT_NE(scene->section.impl, nullptr);
-    std::future<void> ownerIn = scene->ownerIn.get_future();
-    std::future<void> leftOnce = scene->leftOnce.get_future();
-    std::future<void> otherTrying = scene->otherTrying.get_future();
-    std::future<void> otherIn = scene->otherIn.get_future();
-
+    std::future<void> ownerIn = scene->ownerIn.get_future(),
+                      leftOnce = scene->leftOnce.get_future(),
+                      otherTrying = scene->otherTrying.get_future(),
+                      otherIn = scene->otherIn.get_future();
     SceneThread owner{std::thread([scene] {
         rvOSEnterCriticalSection(&scene->section);
         rvOSEnterCriticalSection(&scene->section);
@@ -137,7 +134,7 @@ TEST(RvCriticalSection, OwnerEntersTwiceAndOthersWaitUntilItLeftTwice) {
         scene->leaveAgain.get_future().wait();
         rvOSLeaveCriticalSection(&scene->section);
     })};
-    ASSERT_EQ(ownerIn.wait_for(kBound), std::future_status::ready)
+    ASSERT_EQ(ownerIn.wait_for(10s), std::future_status::ready)
         << "the owner's second enter never returned";
     SceneThread other{std::thread([scene] {
         scene->otherTrying.set_value();
@@ -145,15 +142,15 @@ TEST(RvCriticalSection, OwnerEntersTwiceAndOthersWaitUntilItLeftTwice) {
         scene->otherIn.set_value();
         rvOSLeaveCriticalSection(&scene->section);
     })};
-    ASSERT_EQ(otherTrying.wait_for(kBound), std::future_status::ready);
-    EXPECT_EQ(otherIn.wait_for(kKeptOut), std::future_status::timeout)
+    ASSERT_EQ(otherTrying.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(otherIn.wait_for(100ms), std::future_status::timeout)
         << "got in while the owner had entered twice";
     scene->leaveOnce.set_value();
-    ASSERT_EQ(leftOnce.wait_for(kBound), std::future_status::ready);
-    EXPECT_EQ(otherIn.wait_for(kKeptOut), std::future_status::timeout)
+    ASSERT_EQ(leftOnce.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(otherIn.wait_for(100ms), std::future_status::timeout)
         << "got in while the owner was still in once";
     scene->leaveAgain.set_value();
-    ASSERT_EQ(otherIn.wait_for(kBound), std::future_status::ready)
+    ASSERT_EQ(otherIn.wait_for(10s), std::future_status::ready)
         << "still kept out after the owner left twice";
     owner.thread.join();
     other.thread.join();

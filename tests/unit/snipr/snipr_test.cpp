@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <tuple>
-#include <utility>
 
 TEST(Snipr, CopyCutsAtWidthAndTerminates) {
     const char* rows[][2] = {{"", ""}, {"CLIP0001", "CLIP0001"}, {"CLIP00012345", "CLIP0001"}};
@@ -34,15 +33,4 @@ TEST(Snipr, CompareWithinWidthIgnoringTrailingBlanks) {
     const char unterminated[8] = {'C', 'L', 'I', 'P', '0', '0', '0', '1'};
     EXPECT_EQ(strcmpClip(unterminated, "CLIP0001"), 0);
     EXPECT_LT(strcmpClip(nullptr, "A"), 0);
-}
-
-TEST(Snipr, SpecialNamesAndTerminate) {
-    const std::pair<const char*, bool> specials[] = {
-        {"::Black", true}, {"::", true}, {":Black", false}, {" ::Black", false}, {"CLIP::", false}};
-    for (const auto& [name, special] : specials)
-        EXPECT_EQ(IsSpecialClip(name) != 0, special) << name;
-    EXPECT_EQ(IsSpecialClip(nullptr), 0);
-    char name[16] = "        X";
-    termClip(name, 8);
-    EXPECT_STREQ(name, "        "); // blanks stay
 }

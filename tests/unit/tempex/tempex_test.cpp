@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 constexpr uint32_t kRead = TEMPEX_FLAG_LENIENT;
@@ -90,8 +89,7 @@ TEST(Tempex, ReadForms) {
         {"+00:00:05:00", palS, 125},
         {"23860:55:45:22", pal, INT32_MAX},
         {"-23860:55:45:23", palS, INT32_MIN},
-        {"-2147483648", num | kSigned, INT32_MIN},
-    };
+        {"-2147483648", num | kSigned, INT32_MIN}};
     for (const auto& [text, flags, frames] : accepted)
         EXPECT_EQ(Read(text, flags), frames) << text;
     for (const char* text : {"-5:00", "", "1::2", "1:2:3:4:5", "00:00:60:00", "00:60:00:00", "12a",
@@ -113,8 +111,7 @@ TEST(Tempex, WriteForms) {
         {1800, kTcNonDrop | mark, "00:01:00:00"},
         {INT32_MIN, kTcFilm | kSigned, "-24855:08:05:08"},
         {INT32_MAX, kTc60, "9942:03:14:07"},
-        {INT32_MIN, kTcFrames | 0x32100u, "-2147483648"},
-    };
+        {INT32_MIN, kTcFrames | 0x32100u, "-2147483648"}};
     for (const auto& [frames, flags, text] : rows)
         EXPECT_EQ(Write(frames, flags), text);
     // No type, flag set or extreme count writes past the buffer.
@@ -128,20 +125,4 @@ TEST(Tempex, WriteForms) {
                 ASSERT_EQ(std::strlen(text), static_cast<std::size_t>(len));
                 ASSERT_EQ(text[TEMPEX_TEXT_SIZE], 0x5A);
             }
-}
-
-// Hex digits up to the first other character; a longer run keeps its last eight.
-TEST(Tempex, HexValues) {
-    const std::pair<const char*, uint32_t> rows[] = {
-        {"DeadBeef", 0xDEADBEEFu}, {"123456789", 0x23456789u}, {"10&channel=2", 16}, {"0x10", 0}};
-    for (const auto& [text, expected] : rows) {
-        uint32_t value = 12345;
-        EXPECT_EQ(TcHexToValue(text, 0, &value), 1) << text;
-        EXPECT_EQ(value, expected) << text;
-    }
-    for (const char* text : {"", " 1", "-1", static_cast<const char*>(nullptr)}) {
-        uint32_t value = 12345;
-        EXPECT_EQ(TcHexToValue(text, 0, &value), 0);
-        EXPECT_EQ(value, 0u);
-    }
 }
