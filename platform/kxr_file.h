@@ -82,9 +82,6 @@ bool FileClose(FileHandle file);
 // Copies contents and modification time; with failIfExists false an existing
 // target is replaced.
 bool FileCopy(const char* source, const char* target, bool failIfExists);
-// Moves from over to, replacing to in one step.
-bool FileReplace(const char* from, const char* to);
-bool FileRemove(const char* path);
 // Creates one directory. The mode's read bits also grant search permission,
 // so a directory made readable can be entered, as on Windows.
 bool DirectoryMake(const char* path, uint32_t mode);

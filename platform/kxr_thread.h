@@ -19,9 +19,6 @@ bool ThreadSpawnDetached(ThreadRoutine routine, void* argument, size_t stackSize
 // catch-all handler on the way must rethrow.
 [[noreturn]] void ThreadExitCurrent();
 
-// A number naming the calling thread while it lives.
-uint32_t ThreadCurrentId();
-
 } // namespace kxr::platform
 
 #endif

@@ -173,16 +173,6 @@ bool FileCopy(const char* source, const char* target, bool failIfExists) {
     return ok;
 }
 
-bool FileReplace(const char* from, const char* to) {
-    if (from == nullptr || to == nullptr)
-        return false;
-    return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
-}
-
-bool FileRemove(const char* path) {
-    return path != nullptr && unlink(NativePath(path).c_str()) == 0;
-}
-
 bool DirectoryMake(const char* path, uint32_t mode) {
     if (path == nullptr || path[0] == '\0')
         return false;

@@ -1,8 +1,6 @@
 #include "platform/kxr_thread.h"
 
 #include <pthread.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -75,10 +73,6 @@ bool ThreadSpawnDetached(ThreadRoutine routine, void* argument, size_t stackSize
 
 void ThreadExitCurrent() {
     pthread_exit(nullptr);
-}
-
-uint32_t ThreadCurrentId() {
-    return static_cast<uint32_t>(syscall(SYS_gettid));
 }
 
 } // namespace kxr::platform

@@ -148,17 +148,6 @@ bool FileCopy(const char* source, const char* target, bool failIfExists) {
     return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
 }
 
-bool FileReplace(const char* from, const char* to) {
-    if (from == nullptr || to == nullptr)
-        return false;
-    // No copy fallback: within one volume the move is a single rename.
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-bool FileRemove(const char* path) {
-    return path != nullptr && DeleteFileA(path) != 0;
-}
-
 bool DirectoryMake(const char* path, uint32_t /*mode*/) {
     // Windows directories carry no permission bits; every directory can be
     // entered.

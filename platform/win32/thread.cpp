@@ -88,8 +88,4 @@ void ThreadExitCurrent() {
     ExitThread(0);
 }
 
-uint32_t ThreadCurrentId() {
-    return static_cast<uint32_t>(GetCurrentThreadId());
-}
-
 } // namespace kxr::platform
