@@ -15,8 +15,6 @@
 #include "binding/engine_binding.h"
 #include "module/check_virtual.h"
 #include "module/module_state.h"
-#include "platform/kxr_file.h"
-#include "platform/kxr_path.h"
 #include "rest/rest_events.h"
 #include "tests/support/err_log_capture.h"
 #include "tests/support/fake_engine.h"
@@ -36,12 +34,8 @@ TEST(ModuleExports, MediaCmdSlotFallsBackToTheEngine) {
     kxr::SetMediaCmdHandler(nullptr); // the slot follows the installed engine
     MediaCmd record{};
     record.cmd = kCmdGetState;
-    EXPECT_EQ(kxr::httpdSetMediaCmd(0,
-                                    [](int32_t, MediaCmd* r) -> int32_t {
-                                        r->position = 4242;
-                                        return 0;
-                                    }),
-              0);
+    const auto handler = [](int32_t, MediaCmd* r) -> int32_t { return r->position = 4242, 0; };
+    EXPECT_EQ(kxr::httpdSetMediaCmd(0, handler), 0);
     kxr::RunMediaCmd(2, &record);
     EXPECT_EQ(record.position, 4242);
     EXPECT_TRUE(engine.Calls().empty());
@@ -60,9 +54,8 @@ TEST(EngineBinding, AMissingEngineAnswersNeutrally) {
     // Every entry can be called.
     void* entries[sizeof(EngineTable) / sizeof(void*)];
     std::memcpy(entries, &e, sizeof entries);
-    for (void* entry : entries) {
+    for (void* entry : entries)
         EXPECT_NE(entry, nullptr);
-    }
     char text[kEngineNameSize] = "stale";
     e.getChannelName(0, text);
     EXPECT_STREQ(text, "");
@@ -89,11 +82,11 @@ protected:
     }
     // A server configuration on a free loopback port; a literal TOML string
     // keeps a Windows path's backslashes.
-    uint16_t ServerConfig() {
+    uint16_t ServerConfig(const std::string& extra = "") {
         const uint16_t port = kxrtest::FreeLoopbackPort();
         fs::create_directories(dir_.Path() / "www");
         OpenConfig("[KXR.NetServer]\nHTTPPort = " + std::to_string(port) + "\nHTTPPath = '" +
-                   (dir_.Path() / "www").string() + "'\n");
+                   (dir_.Path() / "www").string() + "'\n" + extra);
         return port;
     }
     kxrtest::TempDir dir_{"lifecycle"};
@@ -108,7 +101,7 @@ TEST_F(ModuleConfig, MissingPortIsWrittenBackAs80) {
     EXPECT_EQ(kxr::ReadConfiguredPort(), 8123u);
 }
 
-TEST_F(ModuleConfig, RootCandidateComesFromTheStoreOrTheBuiltInRoots) {
+TEST_F(ModuleConfig, RootCandidateComesFromTheStore) {
     char candidate[kxr::kRootCandidateSize];
     OpenConfig("[KXR.NetServer]\nHTTPPath = \"/srv/a\"\n[KXR.NetServer.HttpDirs]\nPath = "
                "\"/srv/b\"\n");
@@ -117,38 +110,6 @@ TEST_F(ModuleConfig, RootCandidateComesFromTheStoreOrTheBuiltInRoots) {
     OpenConfig("[KXR.NetServer.HttpDirs]\nPath = \"/srv/b\"\n");
     kxr::ReadRootCandidate(candidate);
     EXPECT_STREQ(candidate, "/srv/b");
-
-    // The built-in roots are looked up as given: on Windows on drive C:, on
-    // POSIX relative to the current directory (here the test's own).
-    OpenConfig("[KXR.NetServer]\nHTTPPort = 1\n");
-    const std::string saved = plat::DirectoryCurrent();
-    ASSERT_TRUE(plat::DirectoryChange(dir_.Path().string().c_str()));
-    const fs::path defaultRoot = plat::NativePath(kxr::kDefaultRoot);
-    const fs::path fallbackRoot = plat::NativePath(kxr::kFallbackRoot);
-    // Only the folders that this test makes are removed again.
-    std::vector<fs::path> made;
-    for (const char* top : {"C:\\share", "C:\\UwAmp"}) {
-        if (!fs::exists(plat::NativePath(top))) {
-            made.push_back(plat::NativePath(top));
-        }
-    }
-    if (made.size() == 2) {
-        kxr::ReadRootCandidate(candidate);
-        EXPECT_STREQ(candidate, "C:\\share\\inetpub\\");
-        fs::create_directories(fallbackRoot);
-        kxr::ReadRootCandidate(candidate);
-        EXPECT_STREQ(candidate, "C:\\UwAmp\\www\\");
-        fs::create_directories(defaultRoot);
-        kxr::ReadRootCandidate(candidate);
-        EXPECT_STREQ(candidate, "C:\\share\\inetpub\\");
-    } else {
-        ADD_FAILURE() << "a built-in root is there before the test";
-    }
-    for (const fs::path& folder : made) {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-    ASSERT_TRUE(plat::DirectoryChange(saved.c_str()));
 }
 
 TEST_F(ModuleConfig, StartTwiceWarnsQuitStopsAndStartRunsAgain) {
@@ -183,9 +144,7 @@ TEST_F(ModuleConfig, StartTwiceWarnsQuitStopsAndStartRunsAgain) {
 TEST_F(ModuleConfig, EventsArePublishedBetweenStartAndQuitOnly) {
     kxrtest::FakeEngine engine;
     engine.SetResult(kOrdGetChannelCount, 1);
-    const uint16_t port = kxrtest::FreeLoopbackPort();
-    OpenConfig("[KXR.NetServer]\nHTTPPort = " + std::to_string(port) + "\nHTTPPath = '" +
-               dir_.Path().string() + "'\nMaxEventStreams = 3\n");
+    ServerConfig("MaxEventStreams = 3\n");
     kxr::rest::EventHub& hub = kxr::rest::TheEventHub();
     kxrtest::ErrorLogCapture log;
     ASSERT_EQ(kxr::kxrInit(nullptr), 0);
