@@ -1,7 +1,5 @@
 // The real kxr-host with the real module, engine and support libraries,
-// spoken to over loopback: libcurl as an independent client, raw sockets
-// where the exact bytes matter.
-#include <curl/curl.h>
+// spoken to over loopback with raw sockets, where the exact bytes matter.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,39 +15,12 @@
 
 namespace {
 
-struct CurlResult {
-    CURLcode code = CURLE_FAILED_INIT;
-    long status = 0;
-    std::string body;
-};
-
-size_t Collect(char* data, size_t size, size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
-}
-
-CurlResult CurlGet(uint16_t port, const std::string& target) {
-    CurlResult result;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr)
-        return result;
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + target;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.body);
-    result.code = curl_easy_perform(curl);
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
-    curl_easy_cleanup(curl);
-    return result;
-}
+using kxrit::StatusAndBody;
 
 // One host serves the request tests.
 class RunningHost : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
         host_ = std::make_unique<kxrit::HostProcess>();
         std::mt19937 generator(12345);
         payload_.resize(100 * 1024 + 17);
@@ -58,34 +29,32 @@ protected:
         kxrtest::WriteFile(host_->Root() / "data.bin", payload_);
         started_ = host_->Start();
     }
-    static void TearDownTestSuite() {
-        host_.reset();
-        curl_global_cleanup();
-    }
+    static void TearDownTestSuite() { host_.reset(); }
     void SetUp() override { ASSERT_TRUE(started_) << host_->Failure(); }
+    // The body of a 200 answer to GET target.
+    static std::string Ok(const std::string& target) {
+        const auto [status, body] = StatusAndBody(host_->Get(target));
+        EXPECT_EQ(status, "HTTP/1.1 200 OK") << target;
+        return body;
+    }
 
     static inline std::unique_ptr<kxrit::HostProcess> host_;
     static inline std::string payload_;
     static inline bool started_ = false;
 };
 
-TEST_F(RunningHost, ServesAStaticFileToAnIndependentClient) {
-    const CurlResult r = CurlGet(host_->Port(), "/data.bin");
-    ASSERT_EQ(r.code, CURLE_OK) << curl_easy_strerror(r.code);
-    EXPECT_EQ(r.status, 200);
-    EXPECT_TRUE(r.body == payload_) << "got " << r.body.size() << " bytes";
+TEST_F(RunningHost, ServesAStaticFile) {
+    const std::string body = Ok("/data.bin");
+    EXPECT_TRUE(body == payload_) << "got " << body.size() << " bytes";
 }
 
 TEST_F(RunningHost, EventLogCopyLandsInTheDocumentRoot) {
     const std::filesystem::path copy = host_->Root() / "eventlog.csv";
     std::filesystem::remove(copy);
-    const CurlResult asked = CurlGet(host_->Port(), "/KXRXML/MediaCmd?GetValue&cmdalt=10100");
-    ASSERT_EQ(asked.status, 200);
-    EXPECT_NE(asked.body.find("<Text Value=\"eventlog.csv\">"), std::string::npos) << asked.body;
+    const std::string asked = Ok("/KXRXML/MediaCmd?GetValue&cmdalt=10100");
+    EXPECT_NE(asked.find("<Text Value=\"eventlog.csv\">"), std::string::npos) << asked;
     EXPECT_TRUE(std::filesystem::exists(copy));
-    const CurlResult fetched = CurlGet(host_->Port(), "/eventlog.csv");
-    EXPECT_EQ(fetched.status, 200);
-    EXPECT_EQ(fetched.body.rfind("Time,Ms,Channel,", 0), 0u) << fetched.body;
+    EXPECT_EQ(Ok("/eventlog.csv").rfind("Time,Ms,Channel,", 0), 0u);
 }
 
 TEST_F(RunningHost, PagesGoOutAsHtmlAndAnswersAsXml) {
@@ -114,22 +83,15 @@ TEST_F(RunningHost, RelayPathIsAnsweredByTheHostCallback) {
 }
 
 TEST_F(RunningHost, MonitorAndConfigurationPathsAnswerJson) {
-    const CurlResult monitor = CurlGet(host_->Port(), "/monitor/");
-    ASSERT_EQ(monitor.status, 200);
-    const auto channels = nlohmann::json::parse(monitor.body, nullptr, false);
-    ASSERT_FALSE(channels.is_discarded()) << monitor.body;
-    ASSERT_EQ(channels["channels"].size(), 2u) << monitor.body;
+    auto channels = nlohmann::json::parse(Ok("/monitor/"));
+    ASSERT_EQ(channels["channels"].size(), 2u) << channels;
     EXPECT_EQ(channels["channels"][1], nlohmann::json({{"channel", 1},
                                                        {"name", "Channel 2"},
                                                        {"state", "Stopped"},
                                                        {"position", "00:00:00:00"},
                                                        {"clip", ""}}));
-
-    const CurlResult config = CurlGet(host_->Port(), "/config?");
-    ASSERT_EQ(config.status, 200);
-    const auto store = nlohmann::json::parse(config.body, nullptr, false);
-    ASSERT_FALSE(store.is_discarded()) << config.body;
-    EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPort"], host_->Port());
+    auto store = nlohmann::json::parse(Ok("/config?"));
+    EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPort"], host_->Port()) << store;
     EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPath"], host_->Root().string());
     EXPECT_EQ(store["KXR"]["Engine"]["Deterministic"], 1);
 }
@@ -147,10 +109,6 @@ TEST(HostStop, ListenerStopsPromptlyOnSigterm) {
     EXPECT_FALSE(kxrtest::CanConnect(host.Port()));
     EXPECT_NE(host.Output().find("kxr-host: stopped"), std::string::npos) << host.Output();
 }
-
-} // namespace
-
-namespace {
 
 TEST(DemoHost, ServesThisMachineOnlyUnlessAnInterfaceIsGiven) {
     const uint32_t otherLoopback = kxr::platform::HostToNet32(0x7F000002u); // 127.0.0.2

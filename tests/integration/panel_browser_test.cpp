@@ -29,28 +29,22 @@ constexpr char kTinyPng[] =
     "\x38\xa1\xa1\x81\x15\x31\x0c\x2d\x09\x00\x82\x5d\x46\x01\x17\x62\x89\x75\x00\x00\x00\x00"
     "\x49\x45\x4e\x44\xae\x42\x60\x82";
 
-void PutLittleEndian(std::string* out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
 // A mono 16-bit PCM WAVE file of silence.
 std::string WaveFile(uint32_t rate, uint32_t samples) {
-    const uint32_t data = samples * 2;
     std::string out = "RIFF";
-    PutLittleEndian(&out, 36 + data, 4);
+    // Each value little-endian in as many bytes as it says.
+    const auto put = [&out](std::initializer_list<std::pair<uint32_t, int>> values) {
+        for (const auto& [value, bytes] : values)
+            for (int i = 0; i < bytes; ++i)
+                out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put({{36 + samples * 2, 4}});
     out += "WAVEfmt ";
-    PutLittleEndian(&out, 16, 4);
-    PutLittleEndian(&out, 1, 2); // PCM
-    PutLittleEndian(&out, 1, 2); // channels
-    PutLittleEndian(&out, rate, 4);
-    PutLittleEndian(&out, rate * 2, 4); // bytes per second
-    PutLittleEndian(&out, 2, 2);        // bytes per sample frame
-    PutLittleEndian(&out, 16, 2);       // bits
+    // Chunk size, PCM, one channel, the rate, bytes a second, bytes a frame, bits.
+    put({{16, 4}, {1, 2}, {1, 2}, {rate, 4}, {rate * 2, 4}, {2, 2}, {16, 2}});
     out += "data";
-    PutLittleEndian(&out, data, 4);
-    out.append(data, '\0');
-    return out;
+    put({{samples * 2, 4}});
+    return out.append(samples * 2, '\0');
 }
 
 // Two named channels (one name with markup) and the record directory, also
