@@ -21,14 +21,14 @@ using kxrit::HttpAnswer;
 using kxrit::Json;
 using kxrit::PostJson;
 
-// A problem document with the status it came with; its detail is returned.
-std::string ProblemDetail(const HttpAnswer& answer, int status) {
+// A problem document with the status it came with and part in its detail.
+void ExpectProblem(const HttpAnswer& answer, int status, const std::string& part = "") {
     EXPECT_EQ(answer.status, status) << answer.head << "\n" << answer.body;
     EXPECT_EQ(answer.Header("Content-Type"), "application/problem+json") << answer.head;
     const Json problem = answer.JsonBody();
     EXPECT_EQ(problem.value("status", 0), status);
     EXPECT_EQ(problem.value("type", ""), "about:blank");
-    return problem.value("detail", "");
+    EXPECT_NE(problem.value("detail", "").find(part), std::string::npos) << answer.body;
 }
 
 // Each field of expected, at any depth, as actual has it.
@@ -109,18 +109,16 @@ TEST_F(RestApiHost, ChannelsAreReadAndDrivenThroughTransport) {
               std::to_string(Call(Port(), "GET", "/api/v1/channels/1").body.size()));
 }
 
+// The contract test sees the common refusals; these are the rest, and that
+// no refused body reaches the engine.
 TEST_F(RestApiHost, BadTransportRequestsGetTheirStatus) {
     Start();
     const std::string path = "/api/v1/channels/0/transport";
-    EXPECT_NE(ProblemDetail(Transport(0, "{\"action\":"), 400).find("not JSON"), std::string::npos);
-    EXPECT_NE(ProblemDetail(Transport(0, R"({"action":"rewind"})"), 400).find("rewind"),
-              std::string::npos);
-    ProblemDetail(Transport(0, ""), 400);
-    ProblemDetail(Transport(0, R"({"action":"play","clip":"nosuch"})"), 404);
-    ProblemDetail(
-        Call(Port(), "POST", path, R"({"action":"play"})", "Content-Type: text/plain\r\n"), 415);
-    ProblemDetail(Call(Port(), "POST", path, R"({"action":"play"})"), 415);
-    ProblemDetail(
+    ExpectProblem(Transport(0, "{\"action\":"), 400, "not JSON");
+    ExpectProblem(Transport(0, R"({"action":"rewind"})"), 400, "rewind");
+    ExpectProblem(Transport(0, R"({"action":"play","clip":"nosuch"})"), 404);
+    ExpectProblem(Call(Port(), "POST", path, R"({"action":"play"})"), 415); // no type
+    ExpectProblem(
         kxrit::CallRaw(Port(), "POST " + path +
                                    " HTTP/1.1\r\nContent-Type: application/json\r\n"
                                    "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n"),
@@ -129,16 +127,13 @@ TEST_F(RestApiHost, BadTransportRequestsGetTheirStatus) {
     EXPECT_EQ(Call(Port(), "HEAD", path).status, 405);
     for (const char* target : {"/api/v1/channels/7", "/api/v1/", "/api/v1/channel",
                                "/api/v1/channels/", "/api/v1/channels/0/transport/x"})
-        ProblemDetail(Call(Port(), "GET", target), 404);
+        ExpectProblem(Call(Port(), "GET", target), 404);
 
     // The engine refuses: a position beyond the clip, play while ejected.
     ASSERT_EQ(Transport(0, R"({"action":"play","clip":"clipone"})").status, 200);
-    EXPECT_NE(
-        ProblemDetail(Transport(0, R"({"action":"seek","position":1000})"), 409).find("outside"),
-        std::string::npos);
+    ExpectProblem(Transport(0, R"({"action":"seek","position":1000})"), 409, "outside");
     ASSERT_EQ(Transport(0, R"({"action":"eject"})").status, 200);
-    EXPECT_NE(ProblemDetail(Transport(0, R"({"action":"play"})"), 409).find("ejected"),
-              std::string::npos);
+    ExpectProblem(Transport(0, R"({"action":"play"})"), 409, "ejected");
     // None of the bodies refused with 400 reached the engine: its log holds
     // the question about the unknown clip and the two refusals only.
     const Json log = Get("/api/v1/errors");
@@ -169,8 +164,8 @@ TEST_F(RestApiHost, LoginsAndRolesAreCheckedBeforeTheEndpoint) {
                   "charset=\"UTF-8\"\r\nConnection: close\r\n\r\n" +
                   challenge);
     // Paths and methods the face does not have are not the check's business.
-    ProblemDetail(Call(Port(), "GET", "/api/v1/nope"), 404);
-    ProblemDetail(Call(Port(), "DELETE", "/api/v1/channels"), 405);
+    ExpectProblem(Call(Port(), "GET", "/api/v1/nope"), 404);
+    ExpectProblem(Call(Port(), "DELETE", "/api/v1/channels"), 405);
 
     const std::string viewer = "Authorization: Basic dmlld2VyMTpwYXNz\r\n"; // viewer1:pass
     const std::string json = "Content-Type: application/json\r\n";
@@ -180,7 +175,7 @@ TEST_F(RestApiHost, LoginsAndRolesAreCheckedBeforeTheEndpoint) {
               "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
                   std::to_string(me.size()) +
                   "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + me);
-    ProblemDetail(Call(Port(), "POST", "/api/v1/channels/1/transport", play, viewer + json), 403);
+    ExpectProblem(Call(Port(), "POST", "/api/v1/channels/1/transport", play, viewer + json), 403);
     EXPECT_EQ(Call(Port(), "GET", "/api/v1/channels/1", "", viewer).JsonBody()["state"], "stopped");
     const std::string op = "Authorization: Basic b3A6cGFzcw==\r\n"; // op:pass
     const HttpAnswer played = Call(Port(), "POST", "/api/v1/channels/1/transport", play, op + json);
@@ -188,10 +183,10 @@ TEST_F(RestApiHost, LoginsAndRolesAreCheckedBeforeTheEndpoint) {
 
     // Five wrong passwords from one address: then even the right one waits.
     for (int i = 0; i < 5; ++i)
-        ProblemDetail(
+        ExpectProblem(
             Call(Port(), "GET", "/api/v1/me", "", "Authorization: Basic b3A6d3Jvbmc=\r\n"), 401);
     const HttpAnswer throttled = Call(Port(), "GET", "/api/v1/me", "", op);
-    ProblemDetail(throttled, 429);
+    ExpectProblem(throttled, 429);
     EXPECT_EQ(throttled.head.substr(0, 32), "HTTP/1.1 429 Too Many Requests\r\n");
     EXPECT_FALSE(throttled.Header("Retry-After").empty()) << throttled.head;
 }
@@ -213,9 +208,9 @@ TEST_F(RestApiHost, ClipsAreListedAndNamed) {
               "/api/v1/clips/cliptwo/picon?channel=1");
 
     EXPECT_EQ(Get("/api/v1/clips/cliptwo")["name"], "cliptwo");
-    ProblemDetail(Call(Port(), "GET", "/api/v1/clips/ninechars"), 404);
+    ExpectProblem(Call(Port(), "GET", "/api/v1/clips/ninechars"), 404);
     // A file the media library cannot read has no picture.
-    ProblemDetail(Call(Port(), "GET", "/api/v1/clips/clipone/picon"), 404);
+    ExpectProblem(Call(Port(), "GET", "/api/v1/clips/clipone/picon"), 404);
 
     // The access log has the status each answer went out with.
     int code = -1;
@@ -255,9 +250,6 @@ TEST_F(RestApiHost, FoldersArePagedStatelesslyAndFilesDescribed) {
     ASSERT_EQ(second["entries"].size(), 2u);
     EXPECT_EQ(second["entries"][0]["name"], "b & c.txt");
     EXPECT_TRUE(Get("/api/v1/files?locator=%5CMedia&offset=9")["entries"].empty());
-    const Json inner = Get("/api/v1/files?locator=%5CMedia%5Csub");
-    EXPECT_EQ(inner["parent"], "\\Media\\");
-    EXPECT_EQ(inner["entries"][0]["locator"], "\\Media\\sub\\x.txt");
 
     const Json info = Get("/api/v1/files/info?locator=%5CMedia%5Cb%20%26%20c.txt");
     ExpectFields(info, {{"name", "b & c.txt"}, {"size", 5}, {"type", nullptr}});
@@ -276,7 +268,7 @@ TEST_F(RestApiHost, FoldersArePagedStatelesslyAndFilesDescribed) {
         {"files/info?locator=%5CMedia%5C..%5Cmedia", 400},
     };
     for (const auto& [target, status] : refusals)
-        ProblemDetail(Call(Port(), "GET", std::string("/api/v1/") + target), status);
+        ExpectProblem(Call(Port(), "GET", std::string("/api/v1/") + target), status);
 }
 
 TEST_F(RestApiHost, TheErrorLogIsAnsweredWholeOrNotAtAllSinceAStamp) {
@@ -293,7 +285,22 @@ TEST_F(RestApiHost, TheErrorLogIsAnsweredWholeOrNotAtAllSinceAStamp) {
     const std::string since = std::to_string(log["lastChange"].get<uint32_t>());
     ExpectFields(Get("/api/v1/errors?since=" + since), {{"count", 1}, {"errors", Json::array()}});
     EXPECT_EQ(Get("/api/v1/errors?since=0")["errors"].size(), 1u);
-    ProblemDetail(Call(Port(), "GET", "/api/v1/errors?since=4294967296"), 400);
+    ExpectProblem(Call(Port(), "GET", "/api/v1/errors?since=4294967296"), 400);
+}
+
+// The next count events of a stream, and their names.
+std::vector<kxrit::ServerEvent> Events(kxrit::EventReader& reader, size_t count,
+                                       std::string* names) {
+    std::vector<kxrit::ServerEvent> events;
+    while (events.size() < count) {
+        auto event = reader.Next(2000);
+        EXPECT_TRUE(event) << reader.Pending();
+        if (!event)
+            break;
+        events.push_back(*event);
+        *names += (names->empty() ? "" : " ") + event->name;
+    }
+    return events;
 }
 
 TEST_F(RestApiHost, EventsArePushedAndResumedWithoutLoss) {
@@ -305,17 +312,11 @@ TEST_F(RestApiHost, EventsArePushedAndResumedWithoutLoss) {
     EXPECT_EQ(head.find("Content-Length"), std::string::npos) << head;
 
     // The current state first: both channels and the error log, under one id.
-    std::vector<kxrit::ServerEvent> state;
-    for (int i = 0; i < 3; ++i) {
-        auto event = first.Next(5000);
-        ASSERT_TRUE(event) << first.Pending();
-        state.push_back(*event);
-    }
-    EXPECT_EQ(state[0].name, "channel");
-    EXPECT_EQ(state[0].data["index"], 0);
-    EXPECT_EQ(state[1].data["index"], 1);
-    EXPECT_EQ(state[2].name, "errors");
-    EXPECT_EQ(state[2].data["count"], 0);
+    std::string names;
+    const auto state = Events(first, 3, &names);
+    ASSERT_EQ(names, "channel channel errors");
+    EXPECT_EQ(Json({state[0].data["index"], state[1].data["index"], state[2].data["count"]}),
+              Json({0, 1, 0}));
     EXPECT_EQ(state[0].id, state[2].id);
 
     // A change is pushed within a second.
@@ -324,8 +325,7 @@ TEST_F(RestApiHost, EventsArePushedAndResumedWithoutLoss) {
     auto pushed = first.Next(1000);
     ASSERT_TRUE(pushed) << first.Pending();
     EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
-    EXPECT_EQ(pushed->name, "channel");
-    EXPECT_EQ(pushed->data["state"], "playing");
+    EXPECT_EQ(pushed->name + " " + pushed->data["state"].get<std::string>(), "channel playing");
     EXPECT_EQ(pushed->id, state[0].id + 1);
 
     // While the clock moves the position follows, one event per sample.
@@ -344,27 +344,21 @@ TEST_F(RestApiHost, EventsArePushedAndResumedWithoutLoss) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     kxrit::EventReader resumed(Port(), seen);
-    std::vector<kxrit::ServerEvent> missed;
-    while (auto event = resumed.Next(1000))
-        missed.push_back(*event);
-    ASSERT_EQ(missed.size(), 3u) << resumed.Pending();
+    names.clear();
+    const auto missed = Events(resumed, 3, &names);
+    // A sample publishes the channels before the log.
+    ASSERT_EQ(names, "channel errors channel");
+    EXPECT_FALSE(resumed.Next(1000)) << "nothing more";
     for (size_t i = 0; i < missed.size(); ++i)
         EXPECT_EQ(missed[i].id, seen + 1 + i);
-    // A sample publishes the channels before the log.
-    EXPECT_EQ(missed[0].name, "channel");
     EXPECT_EQ(missed[0].data["state"], "paused");
-    EXPECT_EQ(missed[1].name, "errors");
-    EXPECT_EQ(missed[1].data["count"], 1);
-    EXPECT_EQ(missed[1].data["latest"]["code"], 2);
-    EXPECT_EQ(missed[2].name, "channel");
+    ExpectFields(missed[1].data, {{"count", 1}, {"latest", {{"code", 2}}}});
     EXPECT_EQ(missed[2].data["state"], "stopped");
     // The first stream got the same events under the same ids.
-    for (const auto& expected : missed) {
-        auto event = first.Next(1000);
-        ASSERT_TRUE(event);
-        EXPECT_EQ(event->id, expected.id);
-        EXPECT_EQ(event->data, expected.data);
-    }
+    names.clear();
+    const auto same = Events(first, 3, &names);
+    for (size_t i = 0; i < same.size(); ++i)
+        EXPECT_TRUE(same[i].id == missed[i].id && same[i].data == missed[i].data) << i;
 }
 
 TEST_F(RestApiHost, StreamsBeyondTheCapAreRefusedAndEndWithTheServer) {
@@ -374,7 +368,7 @@ TEST_F(RestApiHost, StreamsBeyondTheCapAreRefusedAndEndWithTheServer) {
     ASSERT_TRUE(one.Next(5000));
     ASSERT_TRUE(two.Next(5000));
     const HttpAnswer third = Call(Port(), "GET", "/api/v1/events");
-    ProblemDetail(third, 503);
+    ExpectProblem(third, 503);
     EXPECT_EQ(third.Header("Retry-After"), "5");
     // HEAD opens no stream.
     EXPECT_EQ(Call(Port(), "HEAD", "/api/v1/events").status, 200);

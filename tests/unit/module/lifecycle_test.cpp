@@ -186,15 +186,6 @@ TEST_F(ModuleConfig, QuitReturnsOnlyAfterTheConnectionThreadsEnded) {
     plat::SocketClose(client);
 }
 
-TEST_F(ModuleConfig, QuitWithoutListenerReturnsAtOnce) {
-    kxrtest::ErrorLogCapture log;
-    kxr::kxrInit(nullptr);
-    const auto begin = Clock::now();
-    EXPECT_EQ(kxr::kxrQuit(), 0u);
-    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(2));
-    EXPECT_TRUE(log.Lines().empty());
-}
-
 // A path mapping that fails must not leave the module's section held: every
 // later request would wait for it.
 class CheckVirtual : public ::testing::Test {

@@ -16,7 +16,6 @@
 #include "module/check_virtual.h"
 #include "module/lifecycle.h"
 #include "module/module_state.h"
-#include "tests/support/net_test_util.h"
 
 namespace {
 
@@ -28,7 +27,6 @@ using Clock = std::chrono::steady_clock;
 struct Producers {
     int32_t callbackResult = -1;
     std::string callbackAnswer;
-    int callbackCalls = 0;
     int32_t dispatchResult = 0;
     std::string dispatchAnswer;
     int dispatchCalls = 0;
@@ -42,7 +40,6 @@ char* Block(const std::string& text) {
 }
 
 int32_t FakeCallback(const char*, char** answerOut) {
-    ++producers.callbackCalls;
     if (producers.callbackResult > 0) {
         *answerOut = Block(producers.callbackAnswer);
     }
@@ -139,7 +136,7 @@ TEST_F(Router, CallbackResultsOnEachRoute) {
         {"GET /monitor/ HTTP/1.1", 3, 3, 3, 0},      {"GET /index.html HTTP/1.1", -1, 7, 5, 1},
     };
     for (const auto& [text, callbackResult, result, length, dispatchCalls] : rows) {
-        producers = Producers{callbackResult, "abc", 0, 7, "[1,2]", 0};
+        producers = Producers{callbackResult, "abc", 7, "[1,2]", 0};
         kxr::RoutedAnswer a = kxr::ProduceAnswer(text);
         EXPECT_EQ(std::make_tuple(a.result, a.length, producers.dispatchCalls),
                   std::make_tuple(result, length, dispatchCalls))
@@ -163,32 +160,6 @@ TEST_F(Router, ExceptionsEndTheProducerWithWhatItStored) {
     EXPECT_TRUE(a.result == 0 && a.length == 7);
     EXPECT_STREQ(a.answer, "<kept/>");
     RVFree(a.answer);
-}
-
-// What a request on a connection returns and what its client receives.
-std::pair<int32_t, std::string> Request(const std::string& text) {
-    kxrtest::SocketPair pair;
-    ConnectionRecord record{};
-    std::snprintf(record.recvBuffer, sizeof record.recvBuffer, "%s", text.c_str());
-    record.socket = pair.server;
-    const int32_t result = kxr::kxrHttpdRequest(&record);
-    kxr::platform::SocketClose(pair.server);
-    pair.server = kxr::platform::kInvalidSocket;
-    return {result, kxrtest::ReceiveAll(pair.client, 5000)};
-}
-
-TEST_F(Router, NothingIsSentWithoutAnAnswer) {
-    producers.callbackResult = 0;
-    EXPECT_EQ(Request("GET /config?x HTTP/1.1\r\n\r\n"), std::make_pair(0, std::string()));
-    producers.callbackResult = -1;
-    EXPECT_EQ(Request("GET /monitor/ HTTP/1.1\r\n\r\n"), std::make_pair(-1, std::string()));
-    // An empty request reaches no producer.
-    EXPECT_EQ(Request(""), std::make_pair(0, std::string()));
-    EXPECT_EQ(producers.callbackCalls, 2);
-    EXPECT_EQ(producers.dispatchCalls, 0);
-    // The API object's own dispatcher answers no command word it does not know.
-    kxr::SetDispatchForTest(nullptr);
-    EXPECT_EQ(Request("GET /KXRXML/NoSuchWord HTTP/1.1\r\n\r\n"), std::make_pair(0, std::string()));
 }
 
 // ---- the module-wide critical section ----
