@@ -28,10 +28,6 @@ TEST(RequestParsing, CutsPathAndQuery) {
         {"GET /KXRXML/Status&channel=2 HTTP/1.1", "KXRXML/Status&channel=2",
          "KXRXML/Status&channel=2"},
         {"GET /KXRXML/NextDirEntry&x=1 HTTP/1.1", "KXRXML/NextDirEntry&x=1", ""},
-        {"GET /ab?c?d HTTP/1.1", "ab?c?d", "c?d"},
-        // A bare path keeps its blanks, whatever the letter case.
-        {"KXRXML/Status?channel=3 x", "KXRXML/Status?channel=3 x", "channel=3 x"},
-        {"kxrxml/Status x", "kxrxml/Status x", "kxrxml/Status x"},
         // Without "HTTP/" the rest of the text is the path.
         {"GET /KXRGetState", "KXRGetState", "KXRGetState"},
         // A path of five characters or fewer keeps everything after it.
@@ -93,11 +89,9 @@ TEST_F(PageQuery, ActsInQueryOrder) {
     EXPECT_EQ(Trace(engine), "69(2,3) 16(2,0)'CLIP0001' 14(2,-65520,4294967295) 70(2) 24(2,25) "
                              "70(2) 24(2,-125) 70(2) 24(2,125) 70(2) 23(2,0) 22(2) 25(4) 32(4) "
                              "26(4) 28(4,4294967295)'Now' 14(4,-65520,4294967295) 70(4) 46(4)");
-    EXPECT_EQ(kxr::selectedChannel, 2u);
-    EXPECT_EQ(client.channel, 4u);
-    EXPECT_EQ(client.position, 25u);
-    EXPECT_STREQ(client.clip, "CLIP0001");
-    EXPECT_EQ(client.actionFlags, 1u);
+    EXPECT_EQ(std::make_tuple(kxr::selectedChannel, client.channel, client.position,
+                              std::string(client.clip), client.actionFlags),
+              std::make_tuple(2u, 4u, 25u, std::string("CLIP0001"), 1u));
 }
 
 TEST_F(PageQuery, ClipNamesArriveAsThePagesLinksEncodeThem) {
@@ -144,9 +138,6 @@ TEST_F(ChannelQueries, AnswerPlainValues) {
         {"KXRTotalInternalChannels", kOrdGetInternalChannelCount, 2, "2", "8()"},
         {"KXRGetPosition", kOrdGetPositionText, 0, "", "45(0)"}, // no text, no body
         {"KXRGetLastChangeXferMs&channel=2", kOrdGetLastChangeXferMs, 0xFFFFFFFF, "-1", "55(2)"},
-        {"KXRGetErrorLogMs", kOrdGetErrorLogMs, 12, "12", "113()"},
-        {"KXRTcType", kOrdGetTcType, 8, "8", "70(0)"},
-        {"KXRSetErrorLogClear", kOrdSetErrorLog, 0, "0", "114(4294967295)"},
         {"KXRSetErrorLogSave", kOrdSetErrorLog, -3, "-3", "114(4)"},
     };
     for (const auto& [path, ordinal, result, body, trace] : cases) {

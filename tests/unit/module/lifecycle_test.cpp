@@ -89,6 +89,10 @@ protected:
                    (dir_.Path() / "www").string() + "'\n" + extra);
         return port;
     }
+    void StartModule() {
+        ASSERT_EQ(kxr::kxrInit(nullptr), 0);
+        ASSERT_EQ(kxr::kxrStart(), 0);
+    }
     kxrtest::TempDir dir_{"lifecycle"};
     fs::path config_ = dir_.Path() / "kxr.toml";
 };
@@ -115,8 +119,7 @@ TEST_F(ModuleConfig, RootCandidateComesFromTheStore) {
 TEST_F(ModuleConfig, StartTwiceWarnsQuitStopsAndStartRunsAgain) {
     const uint16_t port = ServerConfig();
     kxrtest::ErrorLogCapture log;
-    ASSERT_EQ(kxr::kxrInit(nullptr), 0);
-    ASSERT_EQ(kxr::kxrStart(), 0);
+    StartModule();
     const RVHANDLE first = kxr::ListenerThreadHandle();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(kxrtest::CanConnect(port));
@@ -134,8 +137,7 @@ TEST_F(ModuleConfig, StartTwiceWarnsQuitStopsAndStartRunsAgain) {
     EXPECT_FALSE(kxrtest::CanConnect(port));
 
     // A quit module starts a new listener without a warning.
-    kxr::kxrInit(nullptr);
-    ASSERT_EQ(kxr::kxrStart(), 0);
+    StartModule();
     EXPECT_TRUE(kxrtest::CanConnect(port));
     EXPECT_EQ(log.Count(kRunningWarning), 1u);
     EXPECT_EQ(kxr::kxrQuit(), 0u);
@@ -147,10 +149,8 @@ TEST_F(ModuleConfig, EventsArePublishedBetweenStartAndQuitOnly) {
     ServerConfig("MaxEventStreams = 3\n");
     kxr::rest::EventHub& hub = kxr::rest::TheEventHub();
     kxrtest::ErrorLogCapture log;
-    ASSERT_EQ(kxr::kxrInit(nullptr), 0);
-    ASSERT_EQ(kxr::kxrStart(), 0);
-    EXPECT_TRUE(hub.IsOpen());
-    EXPECT_EQ(hub.Cap(), 3u);
+    StartModule();
+    EXPECT_TRUE(hub.IsOpen() && hub.Cap() == 3u);
     // A channel that moves is published by the publisher's next sample.
     const uint64_t before = hub.LastId();
     engine.SetResult(kOrdGetFrame, 10);
@@ -170,8 +170,7 @@ TEST_F(ModuleConfig, EventsArePublishedBetweenStartAndQuitOnly) {
 TEST_F(ModuleConfig, QuitReturnsOnlyAfterTheConnectionThreadsEnded) {
     const uint16_t port = ServerConfig();
     kxrtest::ErrorLogCapture log;
-    ASSERT_EQ(kxr::kxrInit(nullptr), 0);
-    ASSERT_EQ(kxr::kxrStart(), 0);
+    StartModule();
     // A client that connects and sends nothing holds a connection thread
     // until its request wait runs out.
     const plat::SocketHandle client = plat::SocketOpenTcp();
