@@ -159,16 +159,5 @@ TEST_F(Pages, MediaTimelineAndStartTimecodes) {
     EXPECT_TRUE(Has(page, "&seek=23:30:00:00\">23:30:00:00</A></TD></TR></TABLE>\n"));
 }
 
-TEST_F(Pages, MediaPageForAMissingChannelOffersTheOthers) {
-    fake_.SetResult(kOrdGetChannelCount, 4);
-    client_.channel = 5;
-    const std::string page = Build(&BuildMediaPage);
-    EXPECT_TRUE(Has(page, "</HEAD><BODY>\n\r<H1 class=pageheader>Requested channel [5] does not "
-                          "exist</H1><BR>\n<FORM NAME=\"KXRSelects\">"));
-    EXPECT_EQ(Count(page, "&setchannel="), 4);
-    EXPECT_TRUE(Has(page, "&setchannel=3\"></OPTION>\n</SELECT></FORM><FORM NAME=\"KXRMode\">"));
-    EXPECT_FALSE(Has(page, "[REFRESH]"));
-}
-
 } // namespace
 } // namespace kxr

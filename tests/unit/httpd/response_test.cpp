@@ -26,15 +26,6 @@ TEST(ResponseHeadTest, ContentTypeFromPath) {
     }
 }
 
-TEST(ResponseHeadTest, ExtraHeadersAreCutAtTheirCapacity) {
-    ConnectionRecord record{};
-    AddResponseHeaders(&record, "A: 1\r\n");
-    AddResponseHeaders(&record, "B: 2\r\n");
-    EXPECT_STREQ(record.extraHeaders, "A: 1\r\nB: 2\r\n");
-    AddResponseHeaders(&record, std::string(5000, 'x').c_str());
-    EXPECT_EQ(std::strlen(record.extraHeaders), kExtraHeadersSize - 1);
-}
-
 TEST(ResponseHeadTest, HttpDateUsesEnglishNamesAndTheDayClock) {
     char out[64];
     EXPECT_EQ(FormatHttpDate(1709643909, out, sizeof out), 29u);
@@ -56,10 +47,13 @@ TEST(ResponseHeadTest, HeadsAreCutToTheirBuffer) {
     EXPECT_EQ(BuildResponseHead(&record, 0, small, sizeof small), 19);
     EXPECT_EQ(std::string(small), "HTTP/1.1 206 Partia");
 
-    // Extra headers that do not fit are left out whole.
+    // Extra headers are cut at their capacity; those that do not fit the head
+    // are left out whole.
     ConnectionRecord big{};
     SetStatus(&big, 200);
-    AddResponseHeaders(&big, std::string(100, 'h').c_str());
+    AddResponseHeaders(&big, "A: 1\r\n");
+    AddResponseHeaders(&big, std::string(5000, 'h').c_str());
+    EXPECT_EQ(std::strlen(big.extraHeaders), kExtraHeadersSize - 1);
     char room[80];
     const int32_t m = BuildResponseHead(&big, 1, room, sizeof room);
     EXPECT_EQ(std::string(room, static_cast<size_t>(m)).find('h'), std::string::npos);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "binding/callback_slots.h"
@@ -48,8 +49,7 @@ TEST(ModuleExports, MediaCmdSlotFallsBackToTheEngine) {
 }
 
 TEST(EngineBinding, AMissingEngineAnswersNeutrally) {
-    EXPECT_FALSE(kxr::BindEngineLibrary("/nonexistent/libkxrengine.so"));
-    EXPECT_FALSE(kxr::EngineIsBound());
+    EXPECT_FALSE(kxr::BindEngineLibrary("/nonexistent/libkxrengine.so") || kxr::EngineIsBound());
     const EngineTable& e = kxr::Engine();
     // Every entry can be called.
     void* entries[sizeof(EngineTable) / sizeof(void*)];
@@ -58,12 +58,11 @@ TEST(EngineBinding, AMissingEngineAnswersNeutrally) {
         EXPECT_NE(entry, nullptr);
     char text[kEngineNameSize] = "stale";
     e.getChannelName(0, text);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(e.getAudioInLevel(0), ENGINE_NO_VALUE);
     MediaCmd record{};
     record.position = 5;
-    EXPECT_EQ(e.mediaCmd(0, &record), -1);
-    EXPECT_EQ(record.position, 5);
+    EXPECT_EQ(std::make_tuple(std::string(text), e.getAudioInLevel(0), e.mediaCmd(0, &record),
+                              record.position),
+              std::make_tuple(std::string(), ENGINE_NO_VALUE, -1, 5));
 }
 
 // A configuration file of its own for each test; the store goes back to

@@ -44,12 +44,11 @@ TEST(RestTransport, EachActionBecomesItsCommand) {
 
 TEST(RestTransport, RefusesBodiesBeforeTheyReachTheEngine) {
     const char* bodies[] = {
-        "", "not json", "[\"play\"]", "{}", R"({"action":7})", R"({"action":"Play"})",
-        R"({"action":"rewind"})", R"({"action":"play","volume":1})",
-        R"({"action":"record","clip":"bars"})", R"({"action":"seek"})",
-        R"({"action":"seek","position":-1})", R"({"action":"seek","position":2147483648})",
-        R"({"action":"seek","position":1.5})", R"({"action":"seek","position":"soon"})",
-        R"({"action":"seek","position":null})",
+        "", "[\"play\"]", "{}", R"({"action":7})", R"({"action":"Play"})", R"({"action":"rewind"})",
+        R"({"action":"play","volume":1})", R"({"action":"record","clip":"bars"})",
+        R"({"action":"seek"})", R"({"action":"seek","position":-1})",
+        R"({"action":"seek","position":2147483648})", R"({"action":"seek","position":1.5})",
+        R"({"action":"seek","position":"soon"})", R"({"action":"seek","position":null})",
         // A frame 29 does not exist at 25 frames a second.
         R"({"action":"seek","position":"00:00:00:29"})", R"({"action":"play","speed":100.01})",
         R"({"action":"play","clip":""})", R"({"action":"play","clip":"ninechars"})",

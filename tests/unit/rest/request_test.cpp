@@ -44,10 +44,7 @@ TEST(RestRequest, SplitsTargetIntoDecodedSegmentsParametersAndBody) {
 
 TEST(RestRequest, RefusesWhatCannotBeRead) {
     const std::string line = "POST /api/v1/channels/0/transport HTTP/1.1\r\n";
-    const struct {
-        std::string bytes;
-        int status;
-    } rows[] = {
+    const std::pair<std::string, int> rows[] = {
         {"GET /api/v1/channels HTTP/1.1\r\nHost: h\r\n", 400},   // head not ended
         {std::string(kLimit, 'x'), 413},                         // buffer full, no head end
         {"GET /api/v1/channels\r\n\r\n", 400},                   // no protocol
@@ -62,11 +59,10 @@ TEST(RestRequest, RefusesWhatCannotBeRead) {
         {line + "Content-Length: 4090\r\n\r\n{}", 413},          // more than the room
         {line + "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n", 411},
     };
-    for (const auto& row : rows) {
+    for (const auto& [bytes, status] : rows) {
         ReadFailure failure;
-        EXPECT_FALSE(Parse(row.bytes, &failure)) << row.bytes;
-        EXPECT_EQ(failure.status, row.status) << row.bytes;
-        EXPECT_FALSE(failure.detail.empty());
+        EXPECT_FALSE(Parse(bytes, &failure)) << bytes;
+        EXPECT_TRUE(failure.status == status && !failure.detail.empty()) << bytes;
     }
 }
 
@@ -82,7 +78,7 @@ TEST(RestRequest, BodyFitsExactlyUpToTheLimit) {
     EXPECT_EQ(failure.status, 413);
 }
 
-TEST(RestRequest, KnowsItsOwnPathsAndDigits) {
+TEST(RestRequest, KnowsItsOwnPaths) {
     for (const auto& [text, ours] : {std::pair{"GET /api/v1/channels HTTP/1.1", true},
                                      {"BREW /api/v1/x HTTP/1.1", true},
                                      {"GET /api/v1 HTTP/1.1", false},
@@ -90,12 +86,6 @@ TEST(RestRequest, KnowsItsOwnPathsAndDigits) {
                                      {"GET /KXRXML/Status?/api/v1/ HTTP/1.1", false},
                                      {"/api/v1/", false}})
         EXPECT_EQ(kxr::rest::IsApiRequestText(text), ours) << text;
-    using kxr::rest::ReadDigits;
-    EXPECT_EQ(ReadDigits("0042", 4), 42u);
-    EXPECT_EQ(ReadDigits("18446744073709551615", 25), std::nullopt); // 20 digits
-    EXPECT_EQ(ReadDigits("9999999999999999999", 19), 9999999999999999999u);
-    for (const char* text : {"", "12345", "+1", "-1", " 1", "1 ", "0x1", "1.0"})
-        EXPECT_EQ(ReadDigits(text, 4), std::nullopt) << text;
 }
 
 } // namespace
