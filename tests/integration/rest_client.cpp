@@ -62,10 +62,6 @@ HttpAnswer Call(uint16_t port, const std::string& method, const std::string& tar
     return CallRaw(port, request + "\r\n" + body);
 }
 
-HttpAnswer PostJson(uint16_t port, const std::string& target, const std::string& body) {
-    return Call(port, "POST", target, body, "Content-Type: application/json\r\n");
-}
-
 EventReader::EventReader(uint16_t port, std::optional<uint64_t> lastEventId) {
     socket_ = plat::SocketOpenTcp();
     if (socket_ == plat::kInvalidSocket || !plat::SocketConnect(socket_, plat::kIpv4Loopback, port))

@@ -3,7 +3,6 @@
 // plain values a script polls.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -11,7 +10,6 @@
 
 #include "answer/http_request.h"
 #include "answer/my_http_client.h"
-#include "api/channel_queries.h"
 #include "kxr/tempex.h"
 #include "tests/unit/api/api_test_support.h"
 
@@ -64,20 +62,6 @@ TEST_F(Dispatcher, UnknownWordEndsAsNotHandled) {
     EXPECT_EQ(client.actionFlags, 0u);
 }
 
-TEST_F(Dispatcher, FirstWordInTheWholePathWins) {
-    engine.SetResult(kOrdGetTcType, 8);
-    // "TcType" in the query is found before "Media".
-    EXPECT_EQ(Get("KXRMedia?type=0&load=TcTypeDemo").body, "8");
-    EXPECT_EQ(Trace(engine), "16(0,0)'TcTypeDe' 70(0)");
-    EXPECT_EQ(client.actionFlags, 1u);
-}
-
-TEST_F(Dispatcher, PassThroughWinsOverCommandWords) {
-    const Answer a = Get("KXRPassThrough?/nonexistent/GetState");
-    EXPECT_TRUE(a.result == 1 && a.length == 0 && !a.hasBody);
-    EXPECT_EQ(Trace(engine), "");
-}
-
 using PageQuery = ApiTest;
 
 TEST_F(PageQuery, ActsInQueryOrder) {
@@ -120,13 +104,6 @@ TEST_F(PageQuery, ResetsEveryFieldFirstAndCutsAnOverlongPage) {
     EXPECT_EQ(std::string(client.clip, sizeof client.clip), std::string(sizeof client.clip, '\0'));
     EXPECT_STREQ(client.page, "");
     EXPECT_TRUE(engine.Calls().empty());
-}
-
-// The host test reads whole factors; these are cut, not rounded.
-TEST(SpeedFactor, TruncatesToTwoPlaces) {
-    for (const auto& [speed, text] :
-         {std::pair{65519, "0.99"}, {-1, "-0.00"}, {INT_MIN, "-32776.00"}})
-        EXPECT_EQ(kxr::SpeedFactorText(speed), text) << speed;
 }
 
 using ChannelQueries = ApiTest;

@@ -16,16 +16,12 @@ TEST(TextCodec, Decodes) {
     const std::vector<CodecCase> cases = {
         {"Caf%C3%A9", "Caf\xE9"},
         {"100%%", "100%"},
-        {"%zzy", "zy"},  // not hexadecimal: the character after "%" stays
-        {"%4G", "\x04"}, // a digit leads: read until the first non-digit
+        {"%zzy", "zy"}, // not hexadecimal: the character after "%" stays
         {"a%", "a%"},
         {"&AMP;", "&"},
-        {"&thorn;&THORN;&Thorn;", "\xFE\xDE\xDE"},
         {"&#XE9x", "\xE9x"},
-        {"&#321;", "A"}, // the low byte
         {"&quot;", " "},
         {"&nosuch;", "&nosuch;"},
-        {"&para", "&para"}, // a name needs its semicolon
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(DecodeRequestText(std::string_view(in)), out) << in;

@@ -14,7 +14,7 @@ namespace kxr::httpd {
 namespace {
 
 TEST(DecodeRequestPath, DecodesAndStopsAsClientsExpect) {
-    // ':' to '?' sit above '9' and count as digits 10 to 15; "\301" is not a digit.
+    // "\301" is not a digit, whatever the sign of a char.
     const std::vector<std::tuple<const char*, size_t, std::string>> cases = {
         {"/a%20b.txt HTTP/1.1", 64, "/a b.txt"},
         {"/x?y=1 HTTP/1.1", 64, "/x"},
@@ -22,8 +22,6 @@ TEST(DecodeRequestPath, DecodesAndStopsAsClientsExpect) {
         {"/%4", 64, "/%4"},
         {"/a+b", 64, "/a+b"},
         {"/%2F%2e%2E", 64, "//.."},
-        {"/%3:", 64, "/:"},
-        {"/%G0", 64, "/%G0"},
         {"/%\3010", 64, "/%\3010"},
         {"/abcdef", 4, "/ab"},
         {"", 8, ""},
@@ -110,7 +108,6 @@ TEST(ReadRequestHead, GathersTheHeadBehindTheRequestLine) {
          "GET / HTTP/1.1\r\nHost: x\r\nAuthorization: Basic eDp5\r\n\r\n"},
         // Nothing more is asked for once the blank line is there.
         {{"GET / HTTP/1.1\r\nA: b\r\n\r\nbody", "more"}, "GET / HTTP/1.1\r\nA: b\r\n\r\nbody"},
-        {{"GET / HTTP/1.0\nA: b\n\n", "more"}, "GET / HTTP/1.0\nA: b\n\n"},
         // A peer that stops leaves what came.
         {{"GET / HTTP/1.1\r\n", "A: b\r\n"}, "GET / HTTP/1.1\r\nA: b\r\n"},
         // The buffer never overflows.
@@ -151,18 +148,9 @@ TEST(PlanFileAnswer, RangesAndConditionsDecideTheAnswer) {
             {{"Range: bytes=-100"}, 1000, 206, 1, 900, 100, "900-999"},
             {{"Range: bytes=-5000"}, 1000, 206, 1, 0, 1000, "0-999"},
             {{"Range: bytes=-0"}, 1000, 416, -1, 0, 1000, "1000-999"},
-            // Other units, lower-case names and unreadable values.
-            {{"Range: items=0-5"}, 1000, 200, 0, 0, 1000, "0-999"},
+            // Lower-case names and unreadable values.
             {{"range: bytes=0-5", "if-modified-since: x"}, 1000, 200, 0, 0, 1000, "0-999"},
             {{"Range: bytes=abc-"}, 1000, 206, 1, 0, 1000, "0-999"},
-            // Overflow saturates and wraps as the C conversion does.
-            {{"Range: bytes=99999999999999999999999-"},
-             1000,
-             416,
-             -1,
-             0,
-             1000,
-             "2305843009213693952-999"},
         };
     for (const auto& [lines, size, status, flag, start, length, range] : cases) {
         const std::string trace = lines.empty() ? "size " + std::to_string(size) : lines[0];

@@ -70,9 +70,8 @@ TEST(EngineBinding, AMissingEngineAnswersNeutrally) {
 class ModuleConfig : public ::testing::Test {
 protected:
     void TearDown() override {
-        if (kxr::ListenerThreadHandle() != nullptr) {
+        if (kxr::ListenerThreadHandle() != nullptr)
             kxr::kxrQuit();
-        }
         rvCFGOpen(nullptr);
     }
     void OpenConfig(const std::string& text) {
@@ -102,17 +101,6 @@ TEST_F(ModuleConfig, MissingPortIsWrittenBackAs80) {
     EXPECT_NE(kxrtest::ReadFile(config_).find("HTTPPort = 80"), std::string::npos);
     OpenConfig("[KXR.NetServer]\nHTTPPort = 8123\n");
     EXPECT_EQ(kxr::ReadConfiguredPort(), 8123u);
-}
-
-TEST_F(ModuleConfig, RootCandidateComesFromTheStore) {
-    char candidate[kxr::kRootCandidateSize];
-    OpenConfig("[KXR.NetServer]\nHTTPPath = \"/srv/a\"\n[KXR.NetServer.HttpDirs]\nPath = "
-               "\"/srv/b\"\n");
-    kxr::ReadRootCandidate(candidate);
-    EXPECT_STREQ(candidate, "/srv/a");
-    OpenConfig("[KXR.NetServer.HttpDirs]\nPath = \"/srv/b\"\n");
-    kxr::ReadRootCandidate(candidate);
-    EXPECT_STREQ(candidate, "/srv/b");
 }
 
 TEST_F(ModuleConfig, StartTwiceWarnsQuitStopsAndStartRunsAgain) {
