@@ -72,11 +72,9 @@ TEST_F(RunningHost, RelayPathIsAnsweredByTheHostCallback) {
 TEST_F(RunningHost, MonitorAndConfigurationPathsAnswerJson) {
     auto channels = nlohmann::json::parse(Ok("/monitor/"));
     ASSERT_EQ(channels["channels"].size(), 2u) << channels;
-    EXPECT_EQ(channels["channels"][1], nlohmann::json({{"channel", 1},
-                                                       {"name", "Channel 2"},
-                                                       {"state", "Stopped"},
-                                                       {"position", "00:00:00:00"},
-                                                       {"clip", ""}}));
+    EXPECT_EQ(channels["channels"][1],
+              nlohmann::json::parse(R"({"channel":1,"name":"Channel 2","state":"Stopped",
+                                        "position":"00:00:00:00","clip":""})"));
     auto store = nlohmann::json::parse(Ok("/config?"));
     EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPort"], host_->Port()) << store;
     EXPECT_EQ(store["KXR"]["NetServer"]["HTTPPath"], host_->Root().string());

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "host_process.h"
 #include "node_test_run.h"

@@ -3,7 +3,6 @@
 // puppeteer-core (tests/browser/panel.test.mjs and panel_viewer.test.mjs).
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 

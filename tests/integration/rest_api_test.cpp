@@ -19,6 +19,7 @@ namespace ka = kxr::access;
 using kxrit::Call;
 using kxrit::HttpAnswer;
 using kxrit::Json;
+using namespace nlohmann::literals;
 
 // A problem document with the status it came with and part in its detail.
 void ExpectProblem(const HttpAnswer& answer, int status, const std::string& part = "") {
@@ -58,8 +59,8 @@ protected:
         return answer.JsonBody();
     }
     HttpAnswer Transport(int channel, const std::string& body) {
-        return Call(Port(), "POST", "/api/v1/channels/" + std::to_string(channel) + "/transport", body,
-                    "Content-Type: application/json\r\n");
+        return Call(Port(), "POST", "/api/v1/channels/" + std::to_string(channel) + "/transport",
+                    body, "Content-Type: application/json\r\n");
     }
     // The engine's clock moves on by ms.
     void Advance(int ms) {
@@ -75,11 +76,8 @@ TEST_F(RestApiHost, ChannelsAreReadAndDrivenThroughTransport) {
     Start();
     const Json channels = Get("/api/v1/channels")["channels"];
     ASSERT_EQ(channels.size(), 2u);
-    ExpectFields(channels[1], {{"index", 1},
-                               {"name", "Channel 2"},
-                               {"mode", "server"},
-                               {"state", "stopped"},
-                               {"position", {{"tcType", "pal"}}}});
+    ExpectFields(channels[1], R"({"index":1,"name":"Channel 2","mode":"server","state":"stopped",
+                                  "position":{"tcType":"pal"}})"_json);
 
     const HttpAnswer play = Transport(1, R"({"action":"play","clip":"cliptwo"})");
     ASSERT_EQ(play.status, 200) << play.body;
@@ -197,9 +195,8 @@ TEST_F(RestApiHost, ClipsAreListedAndNamed) {
     Start("", "AccessLog = '" + accessLog.string() + "'\n");
     const Json clips = Get("/api/v1/clips?channel=1")["clips"];
     ASSERT_EQ(clips.size(), 2u);
-    ExpectFields(clips[0], {{"name", "clipone"},
-                            {"length", {{"frames", 250}, {"timecode", "00:00:10:00"}}},
-                            {"picon", "/api/v1/clips/clipone/picon?channel=1"}});
+    ExpectFields(clips[0], R"({"name":"clipone","length":{"frames":250,"timecode":"00:00:10:00"},
+                               "picon":"/api/v1/clips/clipone/picon?channel=1"})"_json);
     // The record directory is the root \RecordDrive.
     EXPECT_EQ(clips[1]["file"].get<std::string>().rfind("\\RecordDrive\\", 0), 0u) << clips[1];
     // A file the media library cannot read has no picture.
@@ -352,18 +349,15 @@ TEST_F(RestApiHost, StreamsBeyondTheCapAreRefusedAndEndWithTheServer) {
     kxrit::EventReader two(Port());
     ASSERT_TRUE(one.Next(5000));
     ASSERT_TRUE(two.Next(5000));
-    const HttpAnswer third = Call(Port(), "GET", "/api/v1/events");
-    ExpectProblem(third, 503);
-    EXPECT_EQ(third.Header("Retry-After"), "5");
+    // The contract test sees the 503.
+    EXPECT_EQ(Call(Port(), "GET", "/api/v1/events").Header("Retry-After"), "5");
     // HEAD opens no stream.
     EXPECT_EQ(Call(Port(), "HEAD", "/api/v1/events").status, 200);
 
     const auto stopping = std::chrono::steady_clock::now();
     int code = -1;
-    ASSERT_TRUE(host_.Stop(10000, &code));
-    EXPECT_EQ(code, 0) << host_.Output();
-    EXPECT_TRUE(one.Ends(1000));
-    EXPECT_TRUE(two.Ends(1000));
+    ASSERT_TRUE(host_.Stop(10000, &code) && code == 0) << host_.Output();
+    EXPECT_TRUE(one.Ends(1000) && two.Ends(1000));
     // Well inside the 6 s the stop would wait for a stream that does not leave.
     EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(5));
 }

@@ -297,38 +297,5 @@ TEST_F(ServerTest, ATakenPortIsReported) {
                                         "HTTPD: bind() failed with error 10048 and 127.0.0.1\n"}));
 }
 
-// A port below 1000 that the server cannot bind (held here, or refused for
-// want of privilege as the server will be) with a free port 1000 above it.
-class LowPortServerTest : public ServerTest {
-protected:
-    void SetUp() override {
-        const auto bind = [](platform::SocketHandle socket, int port) {
-            return platform::SocketBind(socket, platform::kIpv4Loopback,
-                                        static_cast<uint16_t>(port));
-        };
-        for (listenPort = 900; listenPort < 999; ++listenPort) {
-            const platform::SocketHandle probe = platform::SocketOpenTcp();
-            const bool above = bind(probe, listenPort + 1000);
-            platform::SocketClose(probe);
-            if (above)
-                break;
-        }
-        if (bind(holder, listenPort))
-            platform::SocketListen(holder, 1);
-        listenInterface = "127.0.0.1";
-        ServerTest::SetUp();
-    }
-    void TearDown() override {
-        ServerTest::TearDown();
-        platform::SocketClose(holder);
-    }
-    platform::SocketHandle holder = platform::SocketOpenTcp();
-};
-
-TEST_F(LowPortServerTest, MovesUpByAThousandAndAnswersThere) {
-    EXPECT_EQ(port, listenPort + 1000);
-    EXPECT_EQ(kxrtest::Body(Get("GET /hello.txt HTTP/1.1\r\n\r\n")), "hello");
-}
-
 } // namespace
 } // namespace kxr::httpd
