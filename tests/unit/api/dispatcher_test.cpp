@@ -108,7 +108,7 @@ TEST_F(PageQuery, ResetsEveryFieldFirstAndCutsAnOverlongPage) {
 
 using ChannelQueries = ApiTest;
 
-// The values the host test does not read: the path, the ordinal asked and its
+// The values api_channel_test does not poll: the path, the ordinal asked and its
 // result, the answer and the engine calls.
 TEST_F(ChannelQueries, AnswerPlainValues) {
     const std::tuple<const char*, unsigned, int64_t, const char*, const char*> cases[] = {
