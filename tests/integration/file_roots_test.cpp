@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "host_process.h"
 
@@ -35,85 +33,38 @@ protected:
 };
 
 TEST_F(MediaRootHost, ServesFilesBelowTheRootByTheirLocators) {
-    const std::string ok = "HTTP/1.1 200 OK";
-    const std::string missing = "HTTP/1.1 404 Not Found";
-    const struct {
-        const char* target;
-        const std::string& status;
-        std::string body; // of a 200
-    } rows[] = {
-        {"/Media/clips/a.mov", ok, movie_},
-        {"/Media/clips/two%20words.mov", ok, "spaced"},
-        // A range form is served as its first frame.
-        {"/Media/seq/clip[0001-0002].dpx", ok, "frame one"},
-        // The document root is still served beside the roots.
-        {"/index.html", ok, "home"},
-        {"/Other/clips/a.mov", missing, ""},
-        {"/media/clips/a.mov", missing, ""},
+    // A range form is served as its first frame; the document root is still
+    // served beside the roots. Nothing (empty) is a 404.
+    const std::pair<const char*, std::string> rows[] = {
+        {"/Media/clips/a.mov", movie_},
+        {"/Media/clips/two%20words.mov", "spaced"},
+        {"/Media/seq/clip[0001-0002].dpx", "frame one"},
+        {"/index.html", "home"},
+        {"/Other/clips/a.mov", ""},
+        {"/media/clips/a.mov", ""},
     };
-    for (const auto& row : rows) {
-        const auto [status, body] = kxrit::StatusAndBody(host_->Get(row.target));
-        EXPECT_EQ(status, row.status) << row.target;
-        if (status == ok) {
-            EXPECT_TRUE(body == row.body) << row.target << ": " << body.size() << " bytes";
-        }
+    for (const auto& [target, body] : rows) {
+        const auto got = kxrit::StatusAndBody(host_->Get(target));
+        EXPECT_EQ(got.first, body.empty() ? "HTTP/1.1 404 Not Found" : "HTTP/1.1 200 OK") << target;
+        EXPECT_TRUE(body.empty() || got.second == body) << target << ": " << got.second.size();
     }
 }
 
-// The href values of a listing, in page order.
-std::vector<std::string> Links(const std::string& page) {
-    std::vector<std::string> links;
-    const std::string marker = "<A href=\"";
-    for (size_t at = page.find(marker); at != std::string::npos; at = page.find(marker, at)) {
-        at += marker.size();
-        links.push_back(page.substr(at, page.find('"', at) - at));
+// The browser test walks a root's listing by its links; the server test
+// checks a listing's bytes. Without its slash a folder redirects to the
+// request's own path.
+TEST_F(MediaRootHost, FoldersRedirectToTheirListing) {
+    for (const char* folder : {"/Media/clips", "/Media"}) {
+        const std::string moved = host_->Get(folder);
+        EXPECT_EQ(kxrit::StatusAndBody(moved).first, "HTTP/1.1 301 Moved Permanently") << folder;
+        EXPECT_NE(moved.find("\r\nLocation: " + std::string(folder) + "/\r\n"), std::string::npos)
+            << moved;
     }
-    return links;
-}
-
-// A link as a browser puts it on the request line.
-std::string AsBrowserSends(std::string link) {
-    for (size_t at = link.find(' '); at != std::string::npos; at = link.find(' ', at))
-        link.replace(at, 1, "%20");
-    return link;
-}
-
-TEST_F(MediaRootHost, FoldersListByTheirLocatorsAndTheirLinksWalkTheRoot) {
-    // Without its slash a folder redirects to the request's own path.
-    const std::string moved = host_->Get("/Media/clips");
-    EXPECT_EQ(kxrit::StatusAndBody(moved).first, "HTTP/1.1 301 Moved Permanently");
-    EXPECT_NE(moved.find("\r\nLocation: /Media/clips/\r\n"), std::string::npos) << moved;
-    EXPECT_NE(host_->Get("/Media").find("\r\nLocation: /Media/\r\n"), std::string::npos);
-
-    // Follow every link, as a browser would, from the root's own listing.
-    std::vector<std::string> pending = {"/Media/"};
-    std::set<std::string> folders;
-    std::set<std::string> files;
-    while (!pending.empty()) {
-        const std::string folder = pending.back();
-        pending.pop_back();
-        if (!folders.insert(folder).second)
-            continue;
-        const auto [status, page] = kxrit::StatusAndBody(host_->Get(folder));
-        ASSERT_EQ(status, "HTTP/1.1 201 Created") << folder;
-        EXPECT_NE(page.find("<TITLE>Index of " + folder + "</TITLE>"), std::string::npos) << page;
-        for (const std::string& link : Links(page)) {
-            if (link == "/")
-                continue; // up from the root, out of it
-            EXPECT_EQ(link.rfind("/Media/", 0), 0u) << link << " in " << folder;
-            if (link.back() == '/') {
-                pending.push_back(link);
-            } else if (files.insert(link).second) {
-                const auto got = kxrit::StatusAndBody(host_->Get(AsBrowserSends(link))).first;
-                EXPECT_EQ(got, "HTTP/1.1 200 OK") << link;
-            }
-        }
-    }
-    EXPECT_EQ(folders, (std::set<std::string>{"/Media/", "/Media/clips/", "/Media/seq/"}));
-    EXPECT_EQ(files.count("/Media/seq/clip0002.dpx"), 1u);
-    EXPECT_EQ(files.count("/Media/clips/a.mov"), 1u);
-    // Up from a folder stays in the root.
-    EXPECT_EQ(Links(host_->Get("/Media/seq/")).front(), "/Media/");
+    const auto [status, page] = kxrit::StatusAndBody(host_->Get("/Media/seq/"));
+    EXPECT_EQ(status, "HTTP/1.1 201 Created");
+    EXPECT_NE(page.find("<A href=\"/Media/\">../</A>\n<A href=\"/Media/seq/clip0001.dpx\">"),
+              std::string::npos)
+        << page;
 }
 
 } // namespace

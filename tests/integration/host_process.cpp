@@ -45,6 +45,8 @@ std::pair<std::string, std::string> StatusAndBody(const std::string& answer) {
 }
 
 bool HostProcess::Start(const std::string& extraConfig, const std::string& netServerLines) {
+    // Ended early or failed to bind: the port may have been taken after it was
+    // chosen; try another.
     for (int attempt = 0; attempt < 3; ++attempt) {
         port_ = kxrtest::FreeLoopbackPort();
         const fs::path config = Dir() / "kxr.toml";
@@ -64,40 +66,33 @@ bool HostProcess::Start(const std::string& extraConfig, const std::string& netSe
         const std::string serving = "serving http://127.0.0.1:" + std::to_string(port_) + "/";
         const auto until = std::chrono::steady_clock::now() + kStartTimeout;
         int code = 0;
-        // Ended early or failed to bind: the port may have been taken
-        // after it was chosen; try another.
+        bool late = false;
         while (!plat::ProcessWait(process_, 0, &code)) {
             const std::string output = Output();
             if (output.find(serving) != std::string::npos && kxrtest::CanConnect(port_))
                 return true;
-            const bool late = std::chrono::steady_clock::now() > until;
+            late = std::chrono::steady_clock::now() > until;
             if (late || output.find("bind() failed") != std::string::npos) {
                 plat::ProcessKill(process_);
                 plat::ProcessWait(process_, kReapMs, &code);
-                process_ = plat::kNoProcess;
-                failure_ = "kxr-host did not serve (" + std::to_string(code) + "):\n" + output;
-                if (late)
-                    return false;
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        if (process_ != plat::kNoProcess)
-            failure_ = "kxr-host ended with " + std::to_string(code) + ":\n" + Output();
         process_ = plat::kNoProcess;
+        failure_ = "kxr-host did not serve (" + std::to_string(code) + "):\n" + Output();
+        if (late)
+            return false;
     }
     return false;
 }
 
 bool HostProcess::Stop(uint32_t timeoutMs, int* exitCode) {
-    if (process_ == plat::kNoProcess || !plat::ProcessRequestStop(process_)) {
+    if (process_ == plat::kNoProcess || !plat::ProcessRequestStop(process_) ||
+        !plat::ProcessWait(process_, timeoutMs, exitCode))
         return false;
-    }
-    if (plat::ProcessWait(process_, timeoutMs, exitCode)) {
-        process_ = plat::kNoProcess;
-        return true;
-    }
-    return false;
+    process_ = plat::kNoProcess;
+    return true;
 }
 
 } // namespace kxrit

@@ -1,5 +1,7 @@
 #include "node_test_run.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 
 #include "platform/kxr_process.h"
@@ -25,8 +27,8 @@ NodeRun RunNodeTest(const std::string& file, const HostProcess& host,
     const fs::path log = host.Dir() / (file + ".log");
     NodeRun run;
     if (!fs::exists(dir / "node_modules")) {
-        run.output = "tests/browser has no node_modules: scripts/install-deps runs npm ci in " +
-                     dir.string();
+        ADD_FAILURE() << "tests/browser has no node_modules: scripts/install-deps runs npm ci in "
+                      << dir.string();
         return run;
     }
     std::vector<std::string> argv = {"/usr/bin/env", "KXR_BASE_URL=http://127.0.0.1:" +
@@ -36,15 +38,17 @@ NodeRun RunNodeTest(const std::string& file, const HostProcess& host,
         argv.emplace_back(word);
     argv.push_back((dir / file).string());
     const plat::ProcessId process = plat::ProcessSpawn(argv, log.string().c_str());
-    if (process == plat::kNoProcess)
-        return run;
-    run.finished = plat::ProcessWait(process, kNodeTimeoutMs, &run.exitCode);
-    if (!run.finished) {
+    run.finished =
+        process != plat::kNoProcess && plat::ProcessWait(process, kNodeTimeoutMs, &run.exitCode);
+    if (!run.finished && process != plat::kNoProcess) {
         plat::ProcessKill(process);
         int ignored = 0;
         plat::ProcessWait(process, 10000, &ignored);
     }
     run.output = kxrtest::ReadFile(log);
+    EXPECT_TRUE(run.finished && run.exitCode == 0)
+        << file << (run.finished ? " failed" : " did not finish in time") << ":\n"
+        << run.output;
     return run;
 }
 

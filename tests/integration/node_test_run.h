@@ -16,7 +16,8 @@ struct NodeRun {
     std::string output; // standard output and error together
 };
 
-// KXR_BASE_URL names the host; environment adds "NAME=value" entries.
+// KXR_BASE_URL names the host; environment adds "NAME=value" entries. The
+// test fails unless node finished and its tests passed.
 NodeRun RunNodeTest(const std::string& file, const HostProcess& host,
                     const std::vector<std::string>& environment = {});
 

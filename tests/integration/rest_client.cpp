@@ -16,16 +16,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-HttpAnswer Split(const std::string& raw) {
-    HttpAnswer answer;
-    const size_t end = raw.find("\r\n\r\n");
-    answer.head = raw.substr(0, end);
-    answer.body = end == std::string::npos ? std::string() : raw.substr(end + 4);
-    if (raw.compare(0, 9, "HTTP/1.1 ") == 0)
-        answer.status = std::atoi(raw.c_str() + 9);
-    return answer;
-}
-
 std::string Lowered(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -55,7 +45,13 @@ Json HttpAnswer::JsonBody() const {
 }
 
 HttpAnswer CallRaw(uint16_t port, const std::string& request) {
-    return Split(kxrtest::Exchange(port, request));
+    const std::string raw = kxrtest::Exchange(port, request);
+    const size_t end = raw.find("\r\n\r\n");
+    HttpAnswer answer;
+    answer.status = raw.compare(0, 9, "HTTP/1.1 ") == 0 ? std::atoi(raw.c_str() + 9) : 0;
+    answer.head = raw.substr(0, end);
+    answer.body = end == std::string::npos ? std::string() : raw.substr(end + 4);
+    return answer;
 }
 
 HttpAnswer Call(uint16_t port, const std::string& method, const std::string& target,
@@ -64,10 +60,6 @@ HttpAnswer Call(uint16_t port, const std::string& method, const std::string& tar
     if (!body.empty())
         request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     return CallRaw(port, request + "\r\n" + body);
-}
-
-HttpAnswer PostJson(uint16_t port, const std::string& target, const std::string& body) {
-    return Call(port, "POST", target, body, "Content-Type: application/json\r\n");
 }
 
 EventReader::EventReader(uint16_t port, std::optional<uint64_t> lastEventId) {
@@ -103,15 +95,13 @@ bool EventReader::Receive(uint32_t timeoutMs) {
 
 std::string EventReader::Head(uint32_t timeoutMs) {
     const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (head_.empty()) {
-        const size_t end = buffer_.find("\r\n\r\n");
-        if (end != std::string::npos) {
-            head_ = buffer_.substr(0, end);
-            buffer_.erase(0, end + 4);
-            break;
-        }
+    size_t end = 0;
+    while (head_.empty() && (end = buffer_.find("\r\n\r\n")) == std::string::npos)
         if (!Receive(LeftMs(until)))
-            break;
+            return head_;
+    if (head_.empty()) {
+        head_ = buffer_.substr(0, end);
+        buffer_.erase(0, end + 4);
     }
     return head_;
 }

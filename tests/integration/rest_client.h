@@ -34,9 +34,6 @@ HttpAnswer Call(uint16_t port, const std::string& method, const std::string& tar
                 const std::string& body = "", const std::string& headers = "");
 // The same for a request given whole.
 HttpAnswer CallRaw(uint16_t port, const std::string& request);
-// POST of a JSON body.
-HttpAnswer PostJson(uint16_t port, const std::string& target, const std::string& body);
-
 struct ServerEvent {
     uint64_t id = 0;
     std::string name;
