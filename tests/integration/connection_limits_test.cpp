@@ -45,6 +45,18 @@ struct Clients {
     }
 };
 
+// The status line of GET /a.txt, asked again until it is 200 or the time is
+// up.
+std::string StatusWithin(const kxrit::HostProcess& host, std::chrono::seconds wait) {
+    const auto until = Clock::now() + wait;
+    std::string status;
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        status = kxrit::StatusAndBody(host.Get("/a.txt")).first;
+    } while (status != "HTTP/1.1 200 OK" && Clock::now() < until);
+    return status;
+}
+
 bool Send(plat::SocketHandle s, const std::string& text) {
     return plat::SocketSend(s, text.data(), text.size()) == static_cast<int64_t>(text.size());
 }
@@ -73,12 +85,7 @@ TEST(ConnectionLimits, BeyondTheCapAConnectionGets503AndTheServerStillAnswersLat
         EXPECT_NE(refused.find("Server: TarvikWebServer\r\n"), std::string::npos) << refused;
     }
     // The held connections end (their clients closed): room again.
-    const auto until = Clock::now() + std::chrono::seconds(10);
-    std::string answer;
-    do {
-        answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
-    } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
-    EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+    EXPECT_EQ(StatusWithin(host, std::chrono::seconds(10)), "HTTP/1.1 200 OK");
 }
 
 TEST(ConnectionLimits, ATricklingHeadLosesItsConnectionAtTheDeadline) {
@@ -115,13 +122,7 @@ TEST(ConnectionLimits, AClientThatStopsReadingFreesItsThread) {
     ASSERT_NE(stalled, plat::kInvalidSocket);
     ASSERT_TRUE(Send(stalled, "GET /big.bin HTTP/1.1\r\n\r\n"));
     // Never read: the one connection thread is freed by its send timeout.
-    const auto until = Clock::now() + std::chrono::seconds(15);
-    std::string answer;
-    do {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
-    } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
-    EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+    EXPECT_EQ(StatusWithin(host, std::chrono::seconds(15)), "HTTP/1.1 200 OK");
 }
 
 // Linux only: /proc, descriptor limits, and four gigabytes that take
@@ -215,12 +216,7 @@ TEST(ConnectionLimits, OutOfDescriptorsTheServerWaitsInsteadOfSpinning) {
 
     // Descriptors come back: the server answers again.
     clients.CloseAll();
-    const auto until = Clock::now() + std::chrono::seconds(10);
-    std::string answer;
-    do {
-        answer = kxrit::StatusAndBody(host.Get("/a.txt")).first;
-    } while (answer != "HTTP/1.1 200 OK" && Clock::now() < until);
-    EXPECT_EQ(answer, "HTTP/1.1 200 OK");
+    EXPECT_EQ(StatusWithin(host, std::chrono::seconds(10)), "HTTP/1.1 200 OK");
 }
 
 // The resident memory of a process in KiB; -1 where /proc is missing.
