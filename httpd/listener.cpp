@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "httpd/closer.h"
 #include "httpd/connection.h"
 #include "httpd/connection_pool.h"
 #include "httpd/server_settings.h"
@@ -21,6 +20,8 @@ std::atomic<int32_t> listening{0};
 std::atomic<uint16_t> boundPort{0};
 
 constexpr uint32_t kSelectWaitMs = 100;
+constexpr uint32_t kDrainWaitMs = 500;
+constexpr size_t kDrainChunk = 512;
 constexpr uint32_t kAcceptBackOffMs = 50;
 constexpr uint32_t kHousekeepingMs = 100;
 // Connections finish their answers within this after the stop shut their
@@ -118,7 +119,6 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     listening.store(1);
     LogInfo("--- kxrHttpd2 Listening on port %d ---", static_cast<int>(actual));
     OpenPool(socket);
-    StartCloser();
     uint64_t lastHousekeeping = platform::MonotonicMs();
 
     while (listening.load() == 1 && (running == nullptr || running->load() != 0)) {
@@ -161,7 +161,6 @@ int32_t RunServer(const char* interface, uint16_t port, const std::atomic<int32_
     // No connection thread may outlive the server: the module can be unloaded
     // right after the stop.
     const bool stopped = StopPool(kPoolStopMs);
-    StopCloser();
     platform::SocketCleanup();
     return stopped ? 0 : kConnectionsStillRunning;
 }
@@ -182,15 +181,10 @@ void CloseConnection(ConnectionRecord* record) {
     if (record == nullptr)
         return;
     platform::SocketShutdownSend(record->socket);
-    // Left to the closer, the client's close is awaited without this thread.
-    if (CloserRunning()) {
-        ForgetConnectionSocket();
-        if (HandOverForClose(record->socket)) {
-            RVFree(record);
-            return;
-        }
+    platform::SocketSetReceiveTimeout(record->socket, kDrainWaitMs);
+    char scratch[kDrainChunk];
+    while (platform::SocketReceive(record->socket, scratch, sizeof scratch) > 0) {
     }
-    DrainHere(record->socket);
     ForgetConnectionSocket();
     platform::SocketCloseFinished(record->socket);
     RVFree(record);

@@ -85,9 +85,6 @@ int SocketWaitReadable(SocketHandle socket, uint32_t timeoutMs);
 SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* peerPort);
 // Bytes received, 0 when the peer closed, -1 on error.
 int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count);
-// Receives what has arrived without waiting: bytes, 0 when the peer closed,
-// -1 on error, with kSockErrWouldBlock when nothing is there yet.
-int64_t SocketReceiveNow(SocketHandle socket, void* buffer, size_t count);
 // Bytes sent (possibly fewer than count), -1 on error. Never raises a signal.
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count);
 bool SocketShutdownSend(SocketHandle socket);

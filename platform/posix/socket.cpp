@@ -225,31 +225,16 @@ SocketHandle SocketAccept(SocketHandle socket, uint32_t* peerAddress, uint16_t* 
     return static_cast<SocketHandle>(fd);
 }
 
-namespace {
-
-int64_t Receive(SocketHandle socket, void* buffer, size_t count, int flags) {
+int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count) {
     if (!Valid(socket))
         return -1;
     ssize_t n;
     do {
-        n = recv(Fd(socket), buffer, count, flags);
+        n = recv(Fd(socket), buffer, count, 0);
     } while (n < 0 && errno == EINTR);
-    // Without waiting, nothing there yet is not a failure of the socket.
-    if (n < 0 && (flags & MSG_DONTWAIT) != 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-        lastError = kSockErrWouldBlock;
-    else if (n < 0)
+    if (n < 0)
         Fail();
     return n;
-}
-
-} // namespace
-
-int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count) {
-    return Receive(socket, buffer, count, 0);
-}
-
-int64_t SocketReceiveNow(SocketHandle socket, void* buffer, size_t count) {
-    return Receive(socket, buffer, count, MSG_DONTWAIT);
 }
 
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count) {

@@ -188,13 +188,6 @@ int64_t SocketReceive(SocketHandle socket, void* buffer, size_t count) {
     return n;
 }
 
-int64_t SocketReceiveNow(SocketHandle socket, void* buffer, size_t count) {
-    const int ready = SocketWaitReadable(socket, 0);
-    if (ready == 0)
-        lastError = kSockErrWouldBlock;
-    return ready == 1 ? SocketReceive(socket, buffer, count) : -1;
-}
-
 int64_t SocketSend(SocketHandle socket, const void* buffer, size_t count) {
     if (!Valid(socket))
         return -1;

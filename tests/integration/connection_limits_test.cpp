@@ -132,7 +132,7 @@ TEST(ConnectionLimits, AClientThatStopsReadingFreesItsThread) {
 // answer arrives whole, and the client can go on sending far more than the
 // sockets hold without the server resetting the connection. Linux only:
 // under Wine the client's sends stop after about 2.8 MB, with no error
-// reported, on the drain of the connection's own thread.
+// reported.
 TEST(ConnectionLimits, BytesBeyondTheRequestAreReadAwayUntilTheClientCloses) {
     kxrit::HostProcess host;
     kxrtest::WriteFile(host.Root() / "a.txt", "answer");
