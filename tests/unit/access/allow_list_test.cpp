@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/kxr_socket.h"
@@ -19,11 +20,9 @@ uint32_t Address(const char* dotted) {
 }
 
 TEST(AllowList, AddressesAndBlocksLetInExactlyTheirClients) {
-    struct Row {
-        const char* list;
-        std::vector<const char*> allowed, refused;
-    };
-    const Row rows[] = {
+    // The list, addresses it allows, addresses it refuses.
+    using Addresses = std::vector<const char*>;
+    const std::tuple<const char*, Addresses, Addresses> rows[] = {
         {"127.0.0.1, 10.20.0.0/16",
          {"127.0.0.1", "10.20.0.0", "10.20.255.255", "10.20.7.9"},
          {"10.21.0.0", "10.19.255.255", "11.20.0.1", "127.0.0.2"}},
@@ -38,14 +37,14 @@ TEST(AllowList, AddressesAndBlocksLetInExactlyTheirClients) {
         {"1.2.3.4/31", {"1.2.3.4", "1.2.3.5"}, {"1.2.3.3", "1.2.3.6"}},
         {"0.0.0.0/1", {"0.0.0.1", "127.255.255.255"}, {"128.0.0.0", "255.0.0.0"}},
     };
-    for (const Row& row : rows) {
+    for (const auto& [text, allowed, refused] : rows) {
         std::vector<std::string> messages;
-        const ka::AllowList list = ka::AllowList::Parse(row.list, &messages);
-        EXPECT_FALSE(list.AllowsEveryone()) << row.list;
-        for (const char* a : row.allowed)
-            EXPECT_TRUE(list.Allows(Address(a))) << row.list << " should allow " << a;
-        for (const char* a : row.refused)
-            EXPECT_FALSE(list.Allows(Address(a))) << row.list << " should refuse " << a;
+        const ka::AllowList list = ka::AllowList::Parse(text, &messages);
+        EXPECT_FALSE(list.AllowsEveryone()) << text;
+        for (const char* a : allowed)
+            EXPECT_TRUE(list.Allows(Address(a))) << text << " should allow " << a;
+        for (const char* a : refused)
+            EXPECT_FALSE(list.Allows(Address(a))) << text << " should refuse " << a;
         EXPECT_TRUE(messages.empty()) << testing::PrintToString(messages);
     }
 }

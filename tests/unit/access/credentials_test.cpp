@@ -90,22 +90,6 @@ TEST(Authenticator, RemembersVerifiedCredentialsForAWhile) {
     EXPECT_EQ(users.Derivations(), 3u);
 }
 
-TEST(Authenticator, TheMemoryIsBoundedAndDropsTheLeastRecentlyUsed) {
-    ka::UserTable table;
-    const size_t count = ka::Authenticator::kCacheSize + 1;
-    for (size_t i = 0; i < count; ++i)
-        table.emplace("u" + std::to_string(i), Entry(ka::Role::Viewer, "p", 1));
-    ka::Authenticator users(std::move(table));
-    uint64_t now = 1;
-    for (size_t i = 0; i < count; ++i)
-        ASSERT_EQ(Outcome(users, "u" + std::to_string(i), "p", kClientA, now++), kAccepted);
-    // The last one is remembered; the first made room for it.
-    Outcome(users, "u" + std::to_string(count - 1), "p", kClientA, now++);
-    EXPECT_EQ(users.Derivations(), count);
-    Outcome(users, "u0", "p", kClientA, now++);
-    EXPECT_EQ(users.Derivations(), count + 1);
-}
-
 TEST(Authenticator, ParallelRequestsWithNewCredentialsDeriveOnce) {
     ka::Authenticator users(Users());
     std::vector<std::thread> threads;

@@ -13,27 +13,9 @@ namespace {
 
 namespace ka = kxr::access;
 
-TEST(Base64, EncodesAndDecodesTheRfcVectors) {
-    // RFC 4648, section 10.
-    for (const auto& [plain, encoded] : {std::pair{"", ""},
-                                         {"f", "Zg=="},
-                                         {"fo", "Zm8="},
-                                         {"foo", "Zm9v"},
-                                         {"foob", "Zm9vYg=="},
-                                         {"fooba", "Zm9vYmE="},
-                                         {"foobar", "Zm9vYmFy"}}) {
-        EXPECT_EQ(ka::Base64Encode(plain), encoded);
-        std::string decoded = "untouched";
-        ASSERT_TRUE(ka::Base64Decode(encoded, &decoded)) << encoded;
-        EXPECT_EQ(decoded, plain);
-    }
-    std::string all(256, '\0'), back;
-    for (size_t i = 0; i < all.size(); ++i)
-        all[i] = static_cast<char>(i);
-    ASSERT_TRUE(ka::Base64Decode(ka::Base64Encode(all), &back));
-    EXPECT_EQ(back, all);
-}
-
+// The RFC 4648 vectors and a round trip of every byte are asked over HTTP:
+// each login decodes its credentials, and kxr-host --hash-password encodes
+// random salts and hashes of every padding length (HashPasswordLine).
 TEST(Base64, RefusesAnythingButTheCanonicalForm) {
     const char* rejected[] = {
         "Zg",       // padding left out
@@ -52,23 +34,17 @@ TEST(Base64, RefusesAnythingButTheCanonicalForm) {
     }
 }
 
-// The line kxr-host prints is checked over HTTP (HashPasswordLine).
-TEST(PasswordEntry, MadeEntriesReadBackAndMatchOnlyTheirPassword) {
-    ka::PasswordEntry made, again, read;
-    ASSERT_TRUE(ka::MakePasswordEntry(ka::Role::Operator, "pass", ka::kMinIterations, &made));
-    std::string reason;
-    ASSERT_TRUE(ka::ParsePasswordEntry(ka::FormatPasswordEntry(made), &read, &reason)) << reason;
-    EXPECT_EQ(read.role, ka::Role::Operator);
-    EXPECT_EQ(read.iterations, ka::kMinIterations);
-    EXPECT_EQ(read.salt, made.salt);
-    EXPECT_EQ(read.hash, made.hash);
-    EXPECT_TRUE(ka::PasswordMatches(read, "pass"));
-    for (const char* wrong : {"Pass", "pass ", ""})
-        EXPECT_FALSE(ka::PasswordMatches(read, wrong)) << wrong;
-    // A fresh salt each time: the same password never gives the same entry.
-    ASSERT_TRUE(ka::MakePasswordEntry(ka::Role::Operator, "pass", ka::kMinIterations, &again));
+// That an entry reads back and lets its user in is asked over HTTP
+// (HashPasswordLine); here, the near misses and a fresh salt each time.
+TEST(PasswordEntry, MatchesOnlyItsPasswordAndNeverRepeats) {
+    ka::PasswordEntry made, again;
+    ASSERT_TRUE(ka::MakePasswordEntry(ka::Role::Viewer, "pass", ka::kMinIterations, &made));
+    ASSERT_TRUE(ka::MakePasswordEntry(ka::Role::Viewer, "pass", ka::kMinIterations, &again));
     EXPECT_NE(again.salt, made.salt);
     EXPECT_NE(again.hash, made.hash);
+    EXPECT_TRUE(ka::PasswordMatches(made, "pass"));
+    for (const char* wrong : {"Pass", "pass ", ""})
+        EXPECT_FALSE(ka::PasswordMatches(made, wrong)) << wrong;
 }
 
 TEST(PasswordEntry, RefusesWeakOrDamagedEntriesWithTheirReason) {
