@@ -26,11 +26,6 @@ TEST(AccessLog, CombinedFormatWithTheUserAndNoForgedLines) {
     EXPECT_EQ(kxr::access::FormatAccessLine(entry),
               "127.0.0.1 - op_erator [05/Mar/2024:13:05:09 +0000] "
               "\"GET /a\\\"b\\\\c\\x0d\\x0aX HTTP/1.1\" 206 1234 \"-\" \"curl/8\"");
-    // No answer and no user.
-    AccessEntry bare;
-    bare.clientAddr = entry.clientAddr;
-    EXPECT_EQ(kxr::access::FormatAccessLine(bare),
-              "127.0.0.1 - - [01/Jan/1970:00:00:00 +0000] \"-\" - - \"-\" \"-\"");
 }
 
 TEST(AccessLog, EveryQueuedLineIsWrittenByTheTimeItCloses) {

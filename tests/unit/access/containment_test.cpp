@@ -1,14 +1,16 @@
-// Containment: the pure rules on both platforms' path forms, which any build
-// can check; then the checks against a real tree, for the names the HTTP
-// confinement test does not reach cheaply: missing names and wildcards, new
-// names below missing parents, roots that appear or move.
+// Containment: the pure rules of whole components and climbing tails on both
+// platforms' path forms, which any build can check (the names only Windows
+// gives a meaning, shares and device names are asked over HTTP under Wine;
+// the split of a last component keeps its laws under fuzz_containment); then
+// the checks against a real tree, for the names the HTTP confinement test
+// does not reach cheaply: missing names and wildcards, new names below
+// missing parents, roots that appear or move.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <tuple>
-#include <vector>
 
 #include "access/containment.h"
 #include "tests/support/net_test_util.h"
@@ -32,12 +34,10 @@ TEST(ContainmentRules, PathWithinComparesWholeComponents) {
         {kPosix, "/srv/media", "/srv/media", true},
         {kPosix, "/srv/media/a.mov", "/srv/media/", true},
         {kPosix, "/srv/media2/a.mov", "/srv/media", false},
-        {kPosix, "/srv", "/srv/media", false},
         {kPosix, "/srv/Media/a.mov", "/srv/media", false},
         {kPosix, "/srv/media\\a.mov", "/srv/media", false},
         {kPosix, "/etc/passwd", "/", true},
         {kPosix, "/etc/passwd", "", false},
-        {kPosix, "", "/srv", false},
         {kWindows, "c:/MEDIA\\A.MOV", "C:\\Media\\", true},
         {kWindows, "C:\\Media2\\a.mov", "C:\\Media", false},
         {kWindows, "D:\\Media\\a.mov", "C:\\Media", false},
@@ -46,21 +46,6 @@ TEST(ContainmentRules, PathWithinComparesWholeComponents) {
     for (const auto& [rules, path, root, within] : rows)
         EXPECT_EQ(kxr::access::PathWithin(path, root, rules), within)
             << RulesName(rules) << " " << path << " in " << root;
-}
-
-// The forms the HTTP test sends under Wine are left to it; these are the
-// edges of device names and streams, and the names that must still open.
-TEST(ContainmentRules, NamesThatAreNotEvenOpened) {
-    for (const char* name :
-         {"\\\\?\\UNC\\server\\share", "\\\\.\\PhysicalDrive0", "a.mov:Zone.Identifier",
-          "clips\\LPT9.mov\\x", "C:\\media\\con .txt"}) {
-        EXPECT_FALSE(kxr::access::NameIsOpenable(name, kWindows)) << name;
-        // POSIX opens them all: they are plain names there.
-        EXPECT_TRUE(kxr::access::NameIsOpenable(name, kPosix)) << name;
-    }
-    for (const char* name : {"C:relative.mov", "\\\\server\\share\\a.mov", "C:\\media\\console.txt",
-                             "name. ", "PROGRA~1\\x", "C:\\media\\COM10"})
-        EXPECT_TRUE(kxr::access::NameIsOpenable(name, kWindows)) << name;
 }
 
 // "\\" separates in every name the platform layer is given.
@@ -75,35 +60,6 @@ TEST(ContainmentRules, TailsThatClimb) {
     for (const auto& [rules, tail, staysBelow] : rows)
         EXPECT_EQ(kxr::access::TailStaysBelow(tail, rules), staysBelow)
             << RulesName(rules) << " \"" << tail << "\"";
-}
-
-// Split as "parent|last", or "-" when nothing splits off; a drive-relative
-// name's parent is the drive's current directory.
-TEST(ContainmentRules, LastComponentAndShares) {
-    const std::tuple<PathRules, const char*, const char*> rows[] = {
-        {kPosix, "/srv/media/new//", "/srv/media|new"},
-        {kPosix, "//new", "/|new"},
-        {kPosix, "new", "|new"},
-        {kWindows, "C:\\new", "C:\\|new"},
-        {kWindows, "C:new", "C:|new"},
-        {kWindows, "C:\\", "-"},
-        {kWindows, "\\\\server\\share\\x", "\\\\server\\share|x"}};
-    for (const auto& [rules, path, split] : rows) {
-        std::string_view parent, last;
-        EXPECT_EQ(kxr::access::SplitLastComponent(path, rules, &parent, &last)
-                      ? std::string(parent) + "|" + std::string(last)
-                      : "-",
-                  split)
-            << RulesName(rules) << " " << path;
-    }
-    for (const auto& [path, share] :
-         {std::pair{"\\\\server\\share\\dir\\a.mov", "\\\\server\\share"},
-          {"//server/share", "//server/share"},
-          {"C:\\share", ""},
-          {"\\\\\\x", ""}}) {
-        EXPECT_EQ(kxr::access::UncShare(path, kWindows), share) << path;
-        EXPECT_EQ(kxr::access::UncShare(path, kPosix), "") << path;
-    }
 }
 
 // A tree: root/ is a root; root2/ shares its prefix; outside/ is no root.

@@ -21,7 +21,6 @@ TEST(Base64, RefusesAnythingButTheCanonicalForm) {
         "Zg",       // padding left out
         "Zg=",      // a length that is not a multiple of four
         "Zh==",     // bits set that the padding stands for
-        "Z===",     // too much padding
         "Zg==Zg==", // padding before the end
         "Zm9v\n",   // a line end
         "Zm9-",     // the URL alphabet
@@ -60,7 +59,6 @@ TEST(PasswordEntry, RefusesWeakOrDamagedEntriesWithTheirReason) {
     const std::pair<std::string, const char*> rejected[] = {
         {"viewer:pbkdf2-sha256:99999" + tail, "below 100000"},
         {"viewer:pbkdf2-sha256:99999999999" + tail, "not a number"},
-        {"viewer:pbkdf2-sha256:-100000" + tail, "not a number"},
         {"Viewer:pbkdf2-sha256:100000" + tail, "role \"Viewer\""},
         {"viewer:pbkdf2-sha1:100000" + tail, "scheme"},
         {"viewer:pbkdf2-sha256:100000:" + ka::Base64Encode("short") + ":" + hash, "salt"},
