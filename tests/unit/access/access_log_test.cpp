@@ -36,7 +36,7 @@ TEST(AccessLog, EveryQueuedLineIsWrittenByTheTimeItCloses) {
     EXPECT_TRUE(kxr::access::AccessLogIsOpen());
     // Several threads at once, as connection threads submit.
     std::thread writers[4];
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         writers[t] = std::thread([t] {
             for (int i = 0; i < 250; ++i) {
                 AccessEntry entry;
@@ -44,7 +44,6 @@ TEST(AccessLog, EveryQueuedLineIsWrittenByTheTimeItCloses) {
                 kxr::access::SubmitAccessEntry(entry);
             }
         });
-    }
     for (std::thread& w : writers)
         w.join();
     kxr::access::CloseAccessLog();
