@@ -6,14 +6,12 @@
 #include "access/password_hash.h"
 #include "fuzz_check.h"
 
-using kxrfuzz::Require;
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     namespace ka = kxr::access;
     // The receive buffer holds at most 4095 bytes.
     if (size > 4095)
-        return 0;
-    const std::string text = kxrfuzz::Text(data, size);
+        return;
+    const std::string text = Text(data, size);
     ka::BasicCredentials credentials;
     if (ka::ReadBasicAuthorization(text, &credentials) == ka::AuthorizationStatus::Basic) {
         Require(ka::IsValidUserName(credentials.user));
@@ -31,5 +29,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string decoded;
     if (ka::Base64Decode(text, &decoded))
         Require(ka::Base64Encode(decoded) == text);
-    return 0;
 }

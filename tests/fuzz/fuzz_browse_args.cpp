@@ -7,21 +7,15 @@
 #include "fuzz_check.h"
 #include "kxr/rvutil.h"
 
-namespace {
-
-bool LoadOneRoot() {
-    rvCFGOpen(nullptr);
-    char value[] = "/nonexistent-kxr-fuzz-root";
-    uint32_t size = 0;
-    rvCFGValueString(RV_CFG_ROOT, "KXR\\Internal0", "Dir", value, &size, 1);
-    kxr::LoadFileRoots(nullptr);
-    return true;
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool loaded = LoadOneRoot();
+void Fuzz(const uint8_t* data, size_t size) {
+    static const bool loaded = [] {
+        rvCFGOpen(nullptr);
+        char value[] = "/nonexistent-kxr-fuzz-root";
+        uint32_t length = 0;
+        rvCFGValueString(RV_CFG_ROOT, "KXR\\Internal0", "Dir", value, &length, 1);
+        kxr::LoadFileRoots(nullptr);
+        return true;
+    }();
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const kxr::NextDirArgs next = kxr::ParseNextDirArgs(text);
     if (loaded && !next.listRoots)
@@ -29,5 +23,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kxr::ParseFileInfoArgs(text);
     std::string path;
     kxr::MakeDirPath(text, &path);
-    return 0;
 }

@@ -1,5 +1,7 @@
-// Shared by the fuzz targets: an invariant that must hold, input bytes as
+// Shared by the fuzz targets: the entry libFuzzer calls, which hands each
+// input to the target's Fuzz; an invariant that must hold, input bytes as
 // zero-terminated text, and the checks on guard bytes and terminated buffers.
+// Each target is a program of its own, so these live in the global namespace.
 #ifndef KXR_TESTS_FUZZ_CHECK_H
 #define KXR_TESTS_FUZZ_CHECK_H
 
@@ -8,7 +10,12 @@
 #include <cstring>
 #include <string>
 
-namespace kxrfuzz {
+void Fuzz(const uint8_t* data, size_t size);
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Fuzz(data, size);
+    return 0;
+}
 
 // A broken invariant ends the run with the input that broke it.
 inline void Require(bool holds) {
@@ -30,7 +37,5 @@ inline void RequireGuard(const void* guard, size_t count, uint8_t fill) {
 inline void RequireTerminated(const char* buffer, size_t capacity) {
     Require(std::memchr(buffer, '\0', capacity) != nullptr);
 }
-
-} // namespace kxrfuzz
 
 #endif

@@ -5,17 +5,15 @@
 #include "fuzz_check.h"
 #include "httpd/response_head.h"
 
-using kxrfuzz::Require;
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     using namespace kxr::httpd;
     if (size < 4)
-        return 0;
+        return;
     auto record = std::make_unique<ConnectionRecord>();
     std::memset(record.get(), 0, sizeof(ConnectionRecord));
     record->socket = kxr::platform::kInvalidSocket;
     const size_t capacity = 1 + static_cast<size_t>(data[1]) * 24;
-    const std::string rest = kxrfuzz::Text(data + 4, size - 4);
+    const std::string rest = Text(data + 4, size - 4);
     const size_t split = rest.find('\n');
     const std::string path = rest.substr(0, split);
     const std::string extra = split == std::string::npos ? std::string() : rest.substr(split + 1);
@@ -25,12 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetContentTypeFromPath(record.get(), path.c_str());
     for (int i = 0; i <= (data[3] & 1); ++i)
         AddResponseHeaders(record.get(), extra.c_str());
-    kxrfuzz::RequireTerminated(record->extraHeaders, kExtraHeadersSize);
-    kxrfuzz::RequireTerminated(record->contentType, kContentTypeSize);
+    RequireTerminated(record->extraHeaders, kExtraHeadersSize);
+    RequireTerminated(record->contentType, kContentTypeSize);
     auto buffer = std::make_unique<char[]>(capacity);
     const int32_t n = BuildResponseHead(record.get(), data[2] & 1, buffer.get(), capacity);
     Require(n >= 0 && static_cast<size_t>(n) < capacity);
-    kxrfuzz::RequireTerminated(buffer.get(), capacity);
+    RequireTerminated(buffer.get(), capacity);
     Require(n == 0 || std::strlen(buffer.get()) == static_cast<size_t>(n));
-    return 0;
 }

@@ -9,17 +9,13 @@
 #include "httpd/file_conditions.h"
 #include "httpd/request_reader.h"
 
-using kxrfuzz::Require;
-
-namespace {
-
 struct Source {
     const uint8_t* data;
     size_t size, pos;
     uint8_t chunk;
 };
 
-int64_t Receive(void* context, char* buffer, size_t count, int* error) {
+static int64_t Receive(void* context, char* buffer, size_t count, int* error) {
     auto* s = static_cast<Source*>(context);
     if (s->pos >= s->size) {
         // Mostly the peer closes; sometimes the wait runs out or it resets.
@@ -32,12 +28,10 @@ int64_t Receive(void* context, char* buffer, size_t count, int* error) {
     return static_cast<int64_t>(n);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     using namespace kxr::httpd;
     if (size < 2)
-        return 0;
+        return;
     Source source{data + 2, size - 2, 0, data[0]};
     const size_t capacity = data[1] % 2 == 0 ? kRequestLineSize : 1 + data[1] * 4u;
     auto record = std::make_unique<ConnectionRecord>();
@@ -47,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int32_t n = ReadRequestLineFrom(record.get(), line.get(), capacity, Receive, &source);
     if (n < 0)
-        return 0;
+        return;
     Require(std::strlen(line.get()) <= static_cast<size_t>(n) &&
             record->recvBuffer[record->recvCount] == 0);
     const char* space = std::strchr(line.get(), ' ');
@@ -66,7 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                              static_cast<int64_t>(size), INT64_C(1) << 40}) {
         PlanFileAnswer(conditions, fileSize, "Tue, 05 Mar 2024 13:05:09 GMT", plan.get());
         Require(plan->status != 206 || (plan->start >= 0 && plan->start < fileSize));
-        kxrfuzz::RequireTerminated(plan->headerText, sizeof plan->headerText);
+        RequireTerminated(plan->headerText, sizeof plan->headerText);
     }
-    return 0;
 }

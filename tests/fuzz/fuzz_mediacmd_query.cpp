@@ -9,17 +9,13 @@
 #include "kxr/mediacmd.h"
 #include "media/media_cmd.h"
 
-using kxrfuzz::Require;
-
-namespace {
-
 constexpr uint8_t kGuard = 0xC3;
 constexpr uint32_t kTcTypes[] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 132, 255, 3};
 
-uint32_t reportedTcType = 2;
+static uint32_t reportedTcType = 2;
 
 // Stands in for the engine: answers the timecode-type query only.
-int32_t FakeMediaCmd(int32_t /*channel*/, MediaCmd* record) {
+static int32_t FakeMediaCmd(int32_t /*channel*/, MediaCmd* record) {
     if (record->cmd == kCmdGetValue && record->cmdAlt == kValueTcType)
         record->position = static_cast<int32_t>(reportedTcType);
     return 0;
@@ -31,11 +27,9 @@ struct Guarded {
     uint8_t after[128];
 };
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     if (size < 2)
-        return 0;
+        return;
     static kxr::CMyHttpClient* client = [] {
         kxr::SetMediaCmdHandler(&FakeMediaCmd);
         return new kxr::CMyHttpClient();
@@ -51,13 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kxr::InitMediaCmd(&g.record);
     const int32_t result = kxr::MediaCmdFromQuery(client, &g.record, &request);
 
-    kxrfuzz::RequireGuard(g.before, sizeof g.before, kGuard);
-    kxrfuzz::RequireGuard(g.after, sizeof g.after, kGuard);
+    RequireGuard(g.before, sizeof g.before, kGuard);
+    RequireGuard(g.after, sizeof g.after, kGuard);
     Require(g.record.size == kMediaCmdStandardSize &&
             g.record.structId == static_cast<uint32_t>(kMediaCmdStructId) &&
             (result == 0 || result == 1));
-    kxrfuzz::RequireGuard(g.record.header, sizeof g.record.header, 0);
+    RequireGuard(g.record.header, sizeof g.record.header, 0);
     // Every text the parser places ends inside the text area.
-    kxrfuzz::RequireTerminated(g.record.text, kMediaCmdTextSize);
-    return 0;
+    RequireTerminated(g.record.text, kMediaCmdTextSize);
 }

@@ -11,12 +11,7 @@
 #include "kxr/rvutil.h"
 #include "module/check_virtual.h"
 
-using kxrfuzz::Require;
-using kxrfuzz::RequireTerminated;
-
-namespace {
-
-bool SetUpRoots() {
+static bool SetUpRoots() {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / "kxr_fuzz_path_mapping";
     fs::create_directories(dir / "media" / "seq");
@@ -34,12 +29,10 @@ bool SetUpRoots() {
     return true;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     static const bool ready = SetUpRoots();
     if (!ready || size < 2)
-        return 0;
+        return;
     // First two bytes: the buffer's capacity (1 to 700) and which operations.
     const size_t capacity = 1 + (static_cast<size_t>(data[0]) * 256 + data[1]) % 700;
     const uint8_t* text = data + 2;
@@ -51,38 +44,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t before = strnlen(b, capacity);
 
     const unsigned which = data[1];
-    if (which & 1) {
+    if (which & 1)
         kxr::NormalizeVirtualPath(nullptr, b);
-        Require(strnlen(b, capacity) <= before);
-    }
+    Require(strnlen(b, capacity) <= before);
     kxr::MapLocatorToPath(nullptr, b, capacity);
     RequireTerminated(b, capacity);
-    if (which & 2) {
+    if (which & 2)
         kxr::MapPathToLocator(nullptr, b, capacity);
-        RequireTerminated(b, capacity);
-    }
+    RequireTerminated(b, capacity);
     // Dropping the brackets always shortens the text.
     const size_t mapped = strnlen(b, capacity);
     Require(kxr::SequenceFramePath(nullptr, b, (which & 4) != 0) != 1 ||
             strnlen(b, capacity) < mapped);
-    if (which & 8) {
+    if (which & 8)
         kxr::SequenceRangePath(nullptr, b, capacity);
-        RequireTerminated(b, capacity);
-    }
-    if (which & 16) {
+    RequireTerminated(b, capacity);
+    if (which & 16)
         kxr::SequenceWildcardPath(nullptr, b, capacity);
-        RequireTerminated(b, capacity);
-    }
+    RequireTerminated(b, capacity);
     if (which & 32 && length > 1) {
         const char pattern[3] = {static_cast<char>(text[0]), static_cast<char>(text[1]), '\0'};
         kxr::ReplaceText(b, pattern, static_cast<char>(text[0]));
-        RequireTerminated(b, capacity);
     }
+    RequireTerminated(b, capacity);
 
     // The export, as the server calls it with its 256-byte copy.
     char path[256] = {};
     std::memcpy(path, text, std::min(size - 2, sizeof path - 1));
     kxr::kxrCheckVirtual(path);
     RequireTerminated(path, sizeof path);
-    return 0;
 }

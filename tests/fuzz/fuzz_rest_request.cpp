@@ -6,21 +6,19 @@
 #include "rest/rest_router.h"
 #include "tests/support/fake_engine.h"
 
-using kxrfuzz::Require;
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     static kxrtest::FakeEngine engine;
     constexpr size_t kLimit = 4095;
     if (size > kLimit)
-        return 0;
+        return;
     engine.Clear();
     engine.SetResult(kOrdGetChannelCount, 2);
-    const std::string bytes = kxrfuzz::Text(data, size);
+    const std::string bytes = Text(data, size);
     kxr::rest::ReadFailure failure;
     const auto request = kxr::rest::ParseRequest(bytes, kLimit, &failure);
     if (!request) {
         Require(failure.status == 400 || failure.status == 411 || failure.status == 413);
-        return 0;
+        return;
     }
     Require(!request->method.empty() && request->body.size() <= kLimit);
     Require(request->target.compare(0, kxr::rest::kApiPrefix.size(), kxr::rest::kApiPrefix) == 0);
@@ -30,5 +28,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (response.contentType.find("json") != std::string::npos)
         Require(!kxr::rest::Json::parse(response.body, nullptr, false).is_discarded());
     Require(kxr::rest::FormatHead(response).find("\r\n\r\n") != std::string::npos);
-    return 0;
 }

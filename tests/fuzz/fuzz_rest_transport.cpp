@@ -7,27 +7,21 @@
 #include "kxr/tempex.h"
 #include "rest/rest_channels.h"
 
-using kxrfuzz::Require;
-
-namespace {
-
 constexpr uint32_t kTcTypes[] = {kTcFilm, kTcNonDrop, kTcDropFrame, kTcPal,  kTc50,
                                  kTc5994, kTc60,      kTcFilmDrop,  kTc2398, kTcFrames};
 constexpr uint32_t kGivenFlags = MCF_POSITION_ABS | MCF_SPEED | MCF_TEXT | MCF_LOOP | MCF_ISSHUTTLE;
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void Fuzz(const uint8_t* data, size_t size) {
     // The first byte picks the channel's timecode type; the rest is the body.
     if (size == 0 || size > 4096)
-        return 0;
+        return;
     const uint32_t tcType = kTcTypes[data[0] % std::size(kTcTypes)];
-    const std::string body = kxrfuzz::Text(data + 1, size - 1);
+    const std::string body = Text(data + 1, size - 1);
     kxr::rest::TransportCommand command;
     std::string reason;
     if (!kxr::rest::ParseTransport(body, tcType, &command, &reason)) {
         Require(!reason.empty());
-        return 0;
+        return;
     }
     Require(command.cmd == kCmdPlay || command.cmd == kCmdStop || command.cmd == kCmdPause ||
             command.cmd == kCmdRecord || command.cmd == kCmdEject);
@@ -47,5 +41,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kxr::rest::FillTransportRecord(command, 3, &record);
     Require(record.channel == 3 && record.cmd == command.cmd && record.flags == command.flags);
     Require(std::memchr(record.text, '\0', 9) != nullptr);
-    return 0;
 }

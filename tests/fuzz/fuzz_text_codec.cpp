@@ -6,10 +6,8 @@
 #include "answer/text_codec.h"
 #include "fuzz_check.h"
 
-using kxrfuzz::Require;
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input = kxrfuzz::Text(data, size);
+void Fuzz(const uint8_t* data, size_t size) {
+    const std::string input = Text(data, size);
     const char* source = input.c_str();
     const size_t length = std::strlen(source);
 
@@ -26,5 +24,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             kxr::DecodeRequestText(std::string_view(encoded.data(), static_cast<size_t>(m))) ==
                 std::string(source, length));
     Require(kxr::CompareDecoded(nullptr, source, source) == 0);
-    return 0;
 }

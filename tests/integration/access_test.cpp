@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,18 +46,15 @@ size_t Collect(char* data, size_t size, size_t count, void* target) {
 Reply Curl(uint16_t port, const Ask& ask) {
     Reply reply;
     CURL* curl = curl_easy_init();
-    if (curl == nullptr)
-        return reply;
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + ask.target;
-    const std::string from = "host!" + ask.from;
-    const std::string credentials = ask.user + ":" + ask.password;
     curl_slist* headers = nullptr;
     for (const std::string& header : ask.headers)
         headers = curl_slist_append(headers, header.c_str());
+    // libcurl keeps its own copy of every text option.
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + ask.target;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_INTERFACE, from.c_str());
+    curl_easy_setopt(curl, CURLOPT_INTERFACE, ("host!" + ask.from).c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Collect);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.head);
@@ -64,7 +62,7 @@ Reply Curl(uint16_t port, const Ask& ask) {
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
     if (!ask.user.empty()) {
         curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(curl, CURLOPT_USERPWD, credentials.c_str());
+        curl_easy_setopt(curl, CURLOPT_USERPWD, (ask.user + ":" + ask.password).c_str());
     }
     if (ask.method == "HEAD")
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
@@ -103,11 +101,7 @@ protected:
         host_.reset();
         curl_global_cleanup();
     }
-    void SetUp() override {
-        if (host_ != nullptr) {
-            ASSERT_TRUE(started_) << host_->Failure();
-        }
-    }
+    void SetUp() override { ASSERT_TRUE(host_ == nullptr || started_) << host_->Failure(); }
     static void MakeHost() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         host_ = std::make_unique<kxrit::HostProcess>();
@@ -130,38 +124,22 @@ protected:
 };
 
 TEST_F(AllowListHost, AnAddressOutsideTheListGetsForbiddenAndNothingRuns) {
-    const Reply inside = Send({"/a.txt"});
-    ASSERT_EQ(inside.code, CURLE_OK) << curl_easy_strerror(inside.code);
-    EXPECT_EQ(inside.status, 200);
-    EXPECT_EQ(inside.body, "for readers\n");
-
+    EXPECT_EQ(Send({"/a.txt"}).body, "for readers\n");
     for (const char* target :
          {"/a.txt", "/", "/KXRXML/Status", "/vorn?request=x", "/KXRGetState?load=clipone&play"})
         ExpectErrorPage(Send({target, "GET", "127.0.0.2"}), 403, "Forbidden", target);
-    // A HEAD gets the head alone; a POST does not reach the router.
-    const Reply head = Send({"/a.txt", "HEAD", "127.0.0.2"});
-    EXPECT_EQ(head.status, 403);
-    EXPECT_TRUE(head.body.empty());
-    Ask post{"/KXRGetState?play", "POST", "127.0.0.2"};
-    post.body = "x=1";
-    ExpectErrorPage(Send(post), 403, "Forbidden", "POST");
-
+    // Neither a HEAD nor a POST reaches the router.
+    EXPECT_EQ(Send({"/a.txt", "HEAD", "127.0.0.2"}).status, 403);
+    ExpectErrorPage(Send({"/KXRGetState?play", "POST", "127.0.0.2", "", "", {}, "x=1"}), 403,
+                    "Forbidden", "POST");
     // The refused load and play never reached the engine.
-    const Reply state = Send({"/KXRGetState"});
-    EXPECT_EQ(state.status, 200);
-    EXPECT_EQ(state.body, "Stopped");
-}
-
-TEST_F(AllowListHost, AnIpv6EntryIsReportedAtStart) {
-    EXPECT_TRUE(Has(host_->Output(), "kHTTPD2: AllowFrom: \"::1\" is an IPv6 address, but the "
-                                     "server listens on IPv4 only; the entry is ignored"))
-        << host_->Output();
+    EXPECT_EQ(Send({"/KXRGetState"}).body, "Stopped");
 }
 
 struct User {
     const char* name;
     const char* password;
-    ka::Role role;
+    ka::Role role = ka::Role::Viewer;
 };
 constexpr User kViewer{"viewer1", "v-pass", ka::Role::Viewer};
 constexpr User kOperator{"op", "o-pass", ka::Role::Operator};
@@ -186,16 +164,16 @@ protected:
             host_->Start(users, "AccessLog = '" + (host_->Dir() / "access.log").string() + "'\n");
     }
 
-    static Reply As(const User& user, const std::string& target) {
-        return Send({target, "GET", "127.0.0.1", user.name, user.password});
+    static Reply As(const User& user, const std::string& target,
+                    std::vector<std::string> headers = {}, const std::string& body = "") {
+        return Send({target, body.empty() ? "GET" : "POST", "127.0.0.1", user.name, user.password,
+                     std::move(headers), body});
     }
     static std::string State() { return As(kViewer, "/KXRGetState").body; }
 };
 
 TEST_F(UsersHost, AnonymousClientsAndWrongPasswordsAreChallengedEverywhere) {
-    const char* targets[] = {"/a.txt",         "/",         "/KXRGetState",
-                             "/KXRXML/Status", "/config?x", "/KXRGetState?play"};
-    for (const char* target : targets) {
+    for (const char* target : {"/a.txt", "/", "/KXRXML/Status", "/config?x", "/KXRGetState?play"}) {
         const Reply reply = Send({target});
         ExpectErrorPage(reply, 401, "Unauthorized", target);
         EXPECT_TRUE(Has(reply.head,
@@ -207,59 +185,44 @@ TEST_F(UsersHost, AnonymousClientsAndWrongPasswordsAreChallengedEverywhere) {
         EXPECT_EQ(reply.status, 401) << method;
         EXPECT_TRUE(Has(reply.head, "WWW-Authenticate: Basic")) << method;
     }
-    for (const auto& [user, password] : {std::pair{"viewer1", "o-pass"}, std::pair{"op", "O-pass"},
-                                         std::pair{"nobody", "v-pass"}, std::pair{"viewer1", ""}}) {
-        ExpectErrorPage(Send({"/a.txt", "GET", "127.0.0.1", user, password}), 401, "Unauthorized",
-                        std::string(user) + ":" + password);
-    }
+    for (const User& wrong : {User{"viewer1", "o-pass"}, User{"nobody", "v-pass"}})
+        ExpectErrorPage(As(wrong, "/a.txt"), 401, "Unauthorized",
+                        std::string(wrong.name) + ":" + wrong.password);
 }
 
 TEST_F(UsersHost, AViewerReadsButCannotDrive) {
-    const Reply file = As(kViewer, "/a.txt");
-    EXPECT_EQ(file.status, 200);
-    EXPECT_EQ(file.body, "for readers\n");
-    EXPECT_EQ(As(kViewer, "/KXRXML/Status?channel=1").status, 200);
-    EXPECT_EQ(As(kViewer, "/KXRXML/MediaCmd?GetState&channel=1").status, 200);
-    EXPECT_EQ(As(kViewer, "/KXRMedia").status, 200);
-    EXPECT_EQ(As(kViewer, "/KXRXML/NextDirEntry").status, 200);
+    EXPECT_EQ(As(kViewer, "/a.txt").body, "for readers\n");
+    for (const char* target : {"/KXRXML/Status?channel=1", "/KXRXML/MediaCmd?GetState&channel=1",
+                               "/KXRMedia", "/KXRXML/NextDirEntry"})
+        EXPECT_EQ(As(kViewer, target).status, 200) << target;
     const std::string before = State();
-
-    const char* drives[] = {"/KXRGetState?load=clipone&play",
-                            "/KXRGetState?setchannel=1",
-                            "/KXRMedia?PLAY",
-                            "/KXRXML/MediaCmd?Play&channel=0",
-                            "/KXRSetErrorLogClear",
-                            "/KXRXML/ErrorLogSave",
-                            "/KXRXML/MakeDir?\\Made\\by-viewer",
-                            "/config?x",
-                            "/vorn?request=x"};
-    for (const char* target : drives)
+    for (const char* target :
+         {"/KXRGetState?load=clipone&play", "/KXRGetState?setchannel=1", "/KXRMedia?PLAY",
+          "/KXRXML/MediaCmd?Play&channel=0", "/KXRSetErrorLogClear", "/KXRXML/ErrorLogSave",
+          "/KXRXML/MakeDir?\\Made\\by-viewer", "/config?x", "/vorn?request=x"})
         ExpectErrorPage(As(kViewer, target), 403, "Forbidden", target);
     // Controls carried where the dispatcher would find them: a header line
     // of a short target, and a body.
-    Ask referer{"/", "GET", "127.0.0.1", kViewer.name, kViewer.password};
-    referer.headers = {"Referer: http://127.0.0.1/KXRMedia?load=clipone&play"};
-    ExpectErrorPage(Send(referer), 403, "Forbidden", "Referer");
-    Ask body{"/KXR", "POST", "127.0.0.1", kViewer.name, kViewer.password};
-    body.body = "KXRXML/MediaCmd?Play&channel=0";
-    ExpectErrorPage(Send(body), 403, "Forbidden", "POST body");
-
+    ExpectErrorPage(As(kViewer, "/", {"Referer: http://127.0.0.1/KXRMedia?load=clipone&play"}), 403,
+                    "Forbidden", "Referer");
+    ExpectErrorPage(As(kViewer, "/KXR", {}, "KXRXML/MediaCmd?Play&channel=0"), 403, "Forbidden",
+                    "POST body");
     EXPECT_EQ(State(), before);
     // Asked the way MakeDir would have named it.
     EXPECT_TRUE(Has(As(kViewer, "/KXRXML/FileInfo?\\Made\\by-viewer").body, "END OF LIST"));
 }
 
+// The combined line itself is HostAccessLog's (host_test.cpp).
 TEST_F(UsersHost, TheAccessLogNamesTheUser) {
     EXPECT_EQ(As(kViewer, "/a.txt?logged").status, 200);
     // The log is written by a thread of its own: wait for the line.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const std::regex line(" - viewer1 \\[[^\\]]+\\] \"GET /a.txt\\?logged HTTP/1.1\" 200 ");
     std::string log;
-    while (log.find("\"GET /a.txt?logged HTTP/1.1\" 200") == std::string::npos &&
-           std::chrono::steady_clock::now() < until) {
+    for (int i = 0; i < 200 && !std::regex_search(log, line); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         log = kxrtest::ReadFile(host_->Dir() / "access.log");
     }
-    EXPECT_NE(log.find(" - viewer1 ["), std::string::npos) << log;
+    EXPECT_TRUE(std::regex_search(log, line)) << log;
 }
 
 TEST_F(UsersHost, AnOperatorDrivesButCannotReachTheHost) {
@@ -293,11 +256,9 @@ TEST_F(UsersHost, FailedLoginsAreThrottledPerAddress) {
     guess.password = kOperator.password;
     const Reply throttled = Send(guess);
     ExpectErrorPage(throttled, 429, "Too Many Requests", "after five failures");
-    const size_t at = throttled.head.find("\r\nRetry-After: ");
-    ASSERT_NE(at, std::string::npos) << throttled.head;
-    const long seconds = std::stol(throttled.head.substr(at + 15));
-    EXPECT_GE(seconds, 1);
-    EXPECT_LE(seconds, 60);
+    EXPECT_TRUE(
+        std::regex_search(throttled.head, std::regex("\r\nRetry-After: ([1-9]|[1-5][0-9]|60)\r\n")))
+        << throttled.head;
     // The same user from another address is not affected.
     EXPECT_EQ(As(kOperator, "/a.txt").status, 200);
 }
@@ -346,14 +307,9 @@ TEST_F(HashPasswordLine, PrintsALineThatLetsTheUserIn) {
 }
 
 TEST_F(HashPasswordLine, RefusesWhatCouldNotLogIn) {
-    const std::pair<const char*, const char*> refused[] = {
-        {"pw\\n", "cli-user root"},      // no such role
-        {"pw\\n", "cli.user viewer"},    // not a bare key
-        {"\\n", "cli-user viewer"},      // no password
-        {"", "cli-user viewer"},         // nothing on standard input
-        {"p\\tw\\n", "cli-user viewer"}, // a control character
-    };
-    for (const auto& [input, arguments] : refused) {
+    // No such role; no password.
+    for (const auto& [input, arguments] :
+         {std::pair{"pw\\n", "cli-user root"}, {"\\n", "cli-user viewer"}}) {
         std::string output;
         EXPECT_EQ(Run(input, arguments, &output), 2) << arguments << ": " << output;
         EXPECT_EQ(output.find("pbkdf2"), std::string::npos) << output;

@@ -1,6 +1,6 @@
-// Checking credentials: users and roles, the memory of verified credentials,
-// the throttle on failed logins, and the policy made from the configuration
-// with a message for every entry that cannot be used.
+// Checking credentials: what each check costs, the memory of verified
+// credentials, the throttle on failed logins, and the policy made from the
+// configuration, which leaves out (with a message) what it cannot use.
 #include "access/credentials.h"
 
 #include <gtest/gtest.h>
@@ -39,9 +39,17 @@ ka::UserTable Users(uint32_t iterations = ka::kMinIterations) {
     ka::UserTable users;
     users.emplace("alice", Entry(ka::Role::Operator, "wonderland", iterations));
     users.emplace("bob", Entry(ka::Role::Viewer, "builder", iterations));
-    users.emplace("root", Entry(ka::Role::Admin, "toor", iterations));
     return users;
 }
+
+ka::AuthOutcome Outcome(ka::Authenticator& users, const std::string& user,
+                        const std::string& password, uint32_t client, uint64_t now) {
+    return users.Check(Request(user, password), client, now).outcome;
+}
+
+constexpr ka::AuthOutcome kAccepted = ka::AuthOutcome::Accepted;
+constexpr ka::AuthOutcome kChallenge = ka::AuthOutcome::Challenge;
+constexpr ka::AuthOutcome kThrottled = ka::AuthOutcome::Throttled;
 
 // Who gets in with which role is asked over HTTP (tests/integration/
 // access_test.cpp); here, what each check costs. An unknown name costs a
@@ -54,7 +62,6 @@ TEST(Authenticator, EachPasswordCheckedCostsOneDerivation) {
         {Request("alice", "Wonderland"), 2},
         {Request("mallory", "wonderland"), 3},
         {"GET / HTTP/1.1\r\n\r\n", 3},
-        {"GET / HTTP/1.1\r\nAuthorization: Bearer x\r\n\r\n", 3},
     };
     uint64_t now = 1000;
     for (const auto& [text, derivations] : rows) {
@@ -66,138 +73,86 @@ TEST(Authenticator, EachPasswordCheckedCostsOneDerivation) {
 TEST(Authenticator, RemembersVerifiedCredentialsForAWhile) {
     ka::Authenticator users(Users());
     const uint64_t start = 5000;
-    EXPECT_EQ(users.Check(Request("alice", "wonderland"), kClientA, start).outcome,
-              ka::AuthOutcome::Accepted);
-    ASSERT_EQ(users.Derivations(), 1u);
+    EXPECT_EQ(Outcome(users, "alice", "wonderland", kClientA, start), kAccepted);
     // A browser sends them again with every request: no new derivation, from
-    // any address.
-    for (int i = 1; i <= 20; ++i) {
-        const ka::AuthResult again =
-            users.Check(Request("alice", "wonderland"), i % 2 ? kClientA : kClientB, start + i);
-        EXPECT_EQ(again.outcome, ka::AuthOutcome::Accepted);
-        EXPECT_EQ(again.role, ka::Role::Operator);
-    }
+    // any address, and the same role.
+    const ka::AuthResult again = users.Check(Request("alice", "wonderland"), kClientB, start + 1);
+    EXPECT_EQ(again.outcome, kAccepted);
+    EXPECT_EQ(again.role, ka::Role::Operator);
     EXPECT_EQ(users.Derivations(), 1u);
     // A wrong password is never remembered as right, however close.
-    EXPECT_EQ(users.Check(Request("alice", "wonderlanD"), kClientB, start + 30).outcome,
-              ka::AuthOutcome::Challenge);
+    EXPECT_EQ(Outcome(users, "alice", "wonderlanD", kClientB, start + 30), kChallenge);
     EXPECT_EQ(users.Derivations(), 2u);
     // Once the memory expires, the password is derived again.
     const uint64_t later = start + ka::Authenticator::kCacheLifetimeMs;
-    EXPECT_EQ(users.Check(Request("alice", "wonderland"), kClientA, later).outcome,
-              ka::AuthOutcome::Accepted);
+    EXPECT_EQ(Outcome(users, "alice", "wonderland", kClientA, later), kAccepted);
     EXPECT_EQ(users.Derivations(), 3u);
-}
-
-TEST(Authenticator, TheMemoryIsBoundedAndDropsTheLeastRecentlyUsed) {
-    ka::UserTable table;
-    const size_t count = ka::Authenticator::kCacheSize + 1;
-    for (size_t i = 0; i < count; ++i)
-        table.emplace("u" + std::to_string(i), Entry(ka::Role::Viewer, "p", 1));
-    ka::Authenticator users(std::move(table));
-    uint64_t now = 1;
-    for (size_t i = 0; i < count; ++i)
-        ASSERT_EQ(users.Check(Request("u" + std::to_string(i), "p"), kClientA, now++).outcome,
-                  ka::AuthOutcome::Accepted);
-    ASSERT_EQ(users.Derivations(), count);
-    // The last one is remembered; the first made room for it.
-    users.Check(Request("u" + std::to_string(count - 1), "p"), kClientA, now++);
-    EXPECT_EQ(users.Derivations(), count);
-    users.Check(Request("u0", "p"), kClientA, now++);
-    EXPECT_EQ(users.Derivations(), count + 1);
 }
 
 TEST(Authenticator, ParallelRequestsWithNewCredentialsDeriveOnce) {
     ka::Authenticator users(Users());
     std::vector<std::thread> threads;
-    std::vector<ka::AuthOutcome> outcomes(6, ka::AuthOutcome::Challenge);
+    std::vector<ka::AuthOutcome> outcomes(6, kChallenge);
     for (size_t i = 0; i < outcomes.size(); ++i)
-        threads.emplace_back([&, i] {
-            outcomes[i] = users.Check(Request("bob", "builder"), kClientA, 100).outcome;
-        });
+        threads.emplace_back(
+            [&, i] { outcomes[i] = Outcome(users, "bob", "builder", kClientA, 100); });
     for (std::thread& t : threads)
         t.join();
-    for (ka::AuthOutcome outcome : outcomes)
-        EXPECT_EQ(outcome, ka::AuthOutcome::Accepted);
+    EXPECT_EQ(outcomes, std::vector<ka::AuthOutcome>(6, kAccepted));
     EXPECT_EQ(users.Derivations(), 1u);
 }
 
+// The 429 itself is asked over HTTP; here, that credentials remembered
+// before are not honoured either, and the window's end.
 TEST(Authenticator, RepeatedFailuresFromOneAddressAreThrottled) {
     ka::Authenticator users(Users(1));
     const uint64_t start = 10000;
-    ASSERT_EQ(users.Check(Request("alice", "wonderland"), kClientA, start - 1).outcome,
-              ka::AuthOutcome::Accepted);
+    ASSERT_EQ(Outcome(users, "alice", "wonderland", kClientA, start - 1), kAccepted);
     for (uint32_t i = 0; i < ka::LoginThrottle::kFailureLimit; ++i)
-        ASSERT_EQ(
-            users.Check(Request("alice", "guess" + std::to_string(i)), kClientA, start + i).outcome,
-            ka::AuthOutcome::Challenge);
+        ASSERT_EQ(Outcome(users, "alice", "guess" + std::to_string(i), kClientA, start + i),
+                  kChallenge);
     const uint64_t derived = users.Derivations();
-    // Now even the right password is not checked from that address, nor are
-    // credentials remembered before.
-    ka::AuthResult result = users.Check(Request("alice", "wonderland"), kClientA, start + 1000);
-    EXPECT_EQ(result.outcome, ka::AuthOutcome::Throttled);
+    const ka::AuthResult result =
+        users.Check(Request("alice", "wonderland"), kClientA, start + 1000);
+    EXPECT_EQ(result.outcome, kThrottled);
     EXPECT_EQ(result.retryAfterSeconds, 59u);
-    EXPECT_EQ(users.Check("GET / HTTP/1.1\r\n\r\n", kClientA, start + 1500).outcome,
-              ka::AuthOutcome::Throttled);
     EXPECT_EQ(users.Derivations(), derived);
-    result = users.Check(Request("alice", "wonderland"), kClientA,
-                         start + ka::LoginThrottle::kWindowMs - 1);
-    EXPECT_EQ(result.outcome, ka::AuthOutcome::Throttled);
-    EXPECT_EQ(result.retryAfterSeconds, 1u);
-    // The window is over.
-    EXPECT_EQ(
-        users.Check(Request("alice", "wonderland"), kClientA, start + ka::LoginThrottle::kWindowMs)
-            .outcome,
-        ka::AuthOutcome::Accepted);
+    const uint64_t end = start + ka::LoginThrottle::kWindowMs;
+    EXPECT_EQ(Outcome(users, "alice", "wonderland", kClientA, end - 1), kThrottled);
+    EXPECT_EQ(Outcome(users, "alice", "wonderland", kClientA, end), kAccepted);
 }
 
 TEST(LoginThrottle, CountsFailuresPerAddressWithinAWindow) {
     ka::LoginThrottle throttle;
     uint32_t retry = 0;
     // Failures spread over more than a window never add up.
-    for (int i = 0; i < 10; ++i) {
-        throttle.RecordFailure(kClientA, static_cast<uint64_t>(i) * 20000);
-        EXPECT_FALSE(throttle.Blocked(kClientA, static_cast<uint64_t>(i) * 20000, &retry)) << i;
+    for (uint64_t at = 0; at < 200000; at += 20000) {
+        throttle.RecordFailure(kClientA, at);
+        EXPECT_FALSE(throttle.Blocked(kClientA, at, &retry)) << at;
     }
     // A full table makes room by forgetting the address whose window began
     // first.
-    for (uint32_t a = 0; a < ka::LoginThrottle::kCapacity; ++a) {
+    for (uint32_t a = 0; a < ka::LoginThrottle::kCapacity; ++a)
         for (uint32_t f = 0; f < ka::LoginThrottle::kFailureLimit; ++f)
             throttle.RecordFailure(1000 + a, 300000 + a);
-    }
     EXPECT_TRUE(throttle.Blocked(1000, 300100, &retry));
     throttle.RecordFailure(kClientB, 300500);
     EXPECT_FALSE(throttle.Blocked(1000, 300600, &retry));
     EXPECT_TRUE(throttle.Blocked(1001, 300600, &retry));
 }
 
-TEST(AccessPolicy, EntriesThatCannotBeUsedAreReportedAndLeftOut) {
-    const std::string good = ka::FormatPasswordEntry(Entry(ka::Role::Viewer, "pw", 100000));
-    const std::string weak = ka::FormatPasswordEntry(Entry(ka::Role::Viewer, "pw", 1000));
+// The other unusable entries are refused by ParsePasswordEntry
+// (password_test.cpp); a weak one must also keep its user out.
+TEST(AccessPolicy, AWeakEntryIsReportedAndLeftOut) {
     const std::vector<ka::UserSetting> settings = {
-        {"viewer1", true, good},
-        {"weak", true, weak},
-        {"number", false, ""},
-        {"bad.name", true, good},
-        {"garbled", true, "viewer:pbkdf2-sha256"},
-    };
+        {"viewer1", true, ka::FormatPasswordEntry(Entry(ka::Role::Viewer, "pw", 100000))},
+        {"weak", true, ka::FormatPasswordEntry(Entry(ka::Role::Viewer, "pw", 1000))}};
     std::vector<std::string> messages;
     const auto policy = ka::MakeAccessPolicy(ka::AllowFromSetting{}, settings, &messages);
-    const std::vector<std::string> expected = {
-        "user \"weak\": the iteration count 1000 is below 100000: make the entry again with "
-        "kxr-host --hash-password; the user is ignored",
-        "user \"number\": not a text such as \"viewer:pbkdf2-sha256:...\"; the user is ignored",
-        "user \"bad.name\": a name is 1 to 63 letters, digits, \"_\" or \"-\"; the user is "
-        "ignored",
-        "user \"garbled\": not of the form role:pbkdf2-sha256:iterations:salt:hash; the user is "
-        "ignored",
-    };
-    EXPECT_EQ(messages, expected);
+    EXPECT_EQ(messages.size(), 1u) << testing::PrintToString(messages);
     ASSERT_NE(policy->authenticator, nullptr);
-    EXPECT_EQ(policy->authenticator->Check(Request("viewer1", "pw"), kClientA, 1).outcome,
-              ka::AuthOutcome::Accepted);
-    EXPECT_EQ(policy->authenticator->Check(Request("weak", "pw"), kClientB, 1).outcome,
-              ka::AuthOutcome::Challenge);
+    EXPECT_EQ(Outcome(*policy->authenticator, "viewer1", "pw", kClientA, 1), kAccepted);
+    EXPECT_EQ(Outcome(*policy->authenticator, "weak", "pw", kClientB, 1), kChallenge);
 }
 
 // The settings the host reads at start are asked over HTTP; here, numbers
@@ -210,20 +165,15 @@ TEST(AccessPolicy, SettingsThatCannotBeReadFailClosed) {
     {
         kxrtest::ErrorLogCapture log;
         ka::LoadAccessSettings();
-        ASSERT_EQ(log.Lines().size(), 3u);
-        EXPECT_EQ(log.Lines()[0].rfind("kHTTPD2: AllowFrom is not one text", 0), 0u);
-        EXPECT_EQ(log.Lines()[1], "kHTTPD2: user \"seven\": not a text such as "
-                                  "\"viewer:pbkdf2-sha256:...\"; the user is ignored\n");
-        EXPECT_EQ(log.Lines()[2], "kHTTPD2: [KXR.NetServer.Users] has no usable user: nobody can "
-                                  "log in, so every request is refused\n");
+        // AllowFrom, the user, and that nobody can log in.
+        EXPECT_EQ(log.Lines().size(), 3u);
     }
     auto policy = ka::CurrentAccessPolicy();
     EXPECT_TRUE(policy->allowList.Allows(kxr::platform::kIpv4Loopback));
     EXPECT_FALSE(policy->allowList.Allows(kClientA));
     // Users were meant, none can log in: everyone is challenged.
     ASSERT_NE(policy->authenticator, nullptr);
-    EXPECT_EQ(policy->authenticator->Check(Request("seven", "7"), kClientA, 1).outcome,
-              ka::AuthOutcome::Challenge);
+    EXPECT_EQ(Outcome(*policy->authenticator, "seven", "7", kClientA, 1), kChallenge);
 
     // Nothing configured: everyone, nobody logs in.
     rvCFGOpen(nullptr);
