@@ -82,6 +82,40 @@ TEST_F(OptionParserTest, PortRootAndInterfaceAndTheirErrors) {
     }
 }
 
+// The switches only a caller of the parser gives (the module gives none of
+// them), and the usage text, to the byte.
+TEST_F(OptionParserTest, OtherSwitchesAndTheUsageText) {
+    Parse({"/p", "81", "--log", "x.log", "--nodirlist", "--noname", "--nolog", "-d", "home.htm"});
+    const ServerSettings& s = GetServerSettings();
+    EXPECT_EQ(std::make_tuple(s.port, std::string(s.logFileName), s.logEnabled, s.noDirList,
+                              s.showServerName, std::string(s.defaultDocument)),
+              std::make_tuple(81u, std::string("x.log"), 0, 1, 0, std::string("home.htm")));
+    // A pending value is taken whatever it looks like.
+    Parse({"-d", "--noname"});
+    EXPECT_STREQ(s.defaultDocument, "--noname");
+    Parse({"--nolog", "--ports", "--noname"});
+    EXPECT_EQ(log.Lines(),
+              std::vector<std::string>{
+                  "Unknown parameter \"--ports\". Type \"--nolog --help\" for more info.\n"});
+    EXPECT_EQ(
+        ServerUsageText("kxr"),
+        "Usage: kxr [options] (TarvikWebServer)\nOptions:\n"
+        " -h, /?, --help           Display this information\n"
+        " -p, --port <port>        Listen on port <port> (default 80)\n"
+        " -i, --interface <ip>     Specify the interface the server listens on (default: ALL)\n"
+        " -l, --log <file>         Save the log file as <file> (default: localwebsvr.log)\n"
+        " --nolog                  Disables logging, overrides any '--log' setting\n"
+        " -r, --root <path>        Specify the document root directory (default: "
+        "C:\\Share\\inetpub)\n"
+        " -d, --default <filename> Specify the default document filename in a directory "
+        "(default: index.html)\n"
+        " --nodirlist              Do not do any directory listings, just return a '404 File not "
+        "found'\n"
+        " --noname                 Do not specify server name in directory listings or HTTP "
+        "headers\n");
+    EXPECT_EXIT(Parse({"-p", "90", "--help"}), testing::ExitedWithCode(0), "");
+}
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -237,6 +271,14 @@ TEST_F(ServerTest, RootDocumentRedirectAndListing) {
                   "<A href=\"/list/sub/\">sub/</A>\n<A href=\"/list/z.bin\">z.bin</A>\n"
                   "</PRE><HR><ADDRESS>TarvikWebServer Server Port 80</ADDRESS></BODY></HTML>");
     EXPECT_EQ(Head("HEAD /list/ HTTP/1.1\r\n\r\n"), head);
+}
+
+TEST_F(ServerTest, NoNameAndNoListingChangeTheAnswers) {
+    const char* argv[] = {"--noname", "--nodirlist"};
+    ParseServerOptions(2, argv);
+    EXPECT_EQ(Head("GET /list/ HTTP/1.1\r\n\r\n"),
+              "HTTP/1.1 404 Not Found\r\n\r\n<HTML><HEAD><TITLE>HTTP 404 - Not Found</TITLE></HEAD>"
+              "<BODY><H1>HTTP 404 - Not Found<H1><H3></H3></BODY></HTML>");
 }
 
 TEST_F(ServerTest, RefusalsAndUnknownMethods) {
