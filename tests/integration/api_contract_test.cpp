@@ -17,11 +17,13 @@ TEST(ApiContract, EveryAnswerMatchesTheServedOpenApiDocument) {
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "the ffmpeg tool makes the test clips";
     HostProcess host;
-    // Two test patterns, so that the two clips' pictures differ.
+    // Two test patterns, so that the two clips' pictures differ; ten seconds
+    // long, so that a clip still plays when a slow machine's event stream
+    // reports it.
     for (const char* name : {"alpha", "beta"}) {
         const std::string command =
             std::string("ffmpeg -y -v error -f lavfi -i ") +
-            (name[0] == 'a' ? "testsrc" : "testsrc2") + "=size=160x120:rate=25 -t 1 -c:v mjpeg " +
+            (name[0] == 'a' ? "testsrc" : "testsrc2") + "=size=160x120:rate=25 -t 10 -c:v mjpeg " +
             (host.Dir() / "media" / (std::string(name) + ".mov")).string() + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
