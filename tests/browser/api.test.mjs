@@ -180,28 +180,31 @@ test('the error log answers as documented', async () => {
   await call('GET', '/api/v1/errors', '/api/v1/errors?since=-4', { status: 400 });
 });
 
-// Reads server-sent events from a stream until count events arrived.
-async function readEvents(reader, count) {
+// Server-sent events from a stream, in order: each call waits for count
+// more, however the stream's reads cut the events apart or join them.
+function eventReader(reader) {
   const decoder = new TextDecoder();
-  const events = [];
+  const arrived = [];
   let pending = '';
-  while (events.length < count) {
-    const { value, done } = await reader.read();
-    assert.ok(!done, 'the stream ended early');
-    pending += decoder.decode(value, { stream: true });
-    let end;
-    while ((end = pending.indexOf('\n\n')) >= 0) {
-      const block = pending.slice(0, end);
-      pending = pending.slice(end + 2);
-      const event = {};
-      for (const line of block.split('\n')) {
-        const colon = line.indexOf(': ');
-        if (colon > 0) event[line.slice(0, colon)] = line.slice(colon + 2);
+  return async (count) => {
+    while (arrived.length < count) {
+      const { value, done } = await reader.read();
+      assert.ok(!done, 'the stream ended early');
+      pending += decoder.decode(value, { stream: true });
+      let end;
+      while ((end = pending.indexOf('\n\n')) >= 0) {
+        const block = pending.slice(0, end);
+        pending = pending.slice(end + 2);
+        const event = {};
+        for (const line of block.split('\n')) {
+          const colon = line.indexOf(': ');
+          if (colon > 0) event[line.slice(0, colon)] = line.slice(colon + 2);
+        }
+        if (event.data !== undefined) arrived.push(event);
       }
-      if (event.data !== undefined) events.push(event);
     }
-  }
-  return events;
+    return arrived.splice(0, count);
+  };
 }
 
 test('the event stream answers as documented', async () => {
@@ -213,7 +216,7 @@ test('the event stream answers as documented', async () => {
   assert.equal(response.status, 200);
   assert.equal(response.headers.get('content-type'), 'text/event-stream');
   checked.add(`GET ${path} 200`);
-  const reader = response.body.getReader();
+  const readEvents = eventReader(response.body.getReader());
   const media = document.paths[path].get.responses['200'].content['text/event-stream'];
   const schemas = Object.fromEntries(Object.entries(media['x-event-data']).map(
     ([name, schema]) => [name, schemaAt(schema.$ref)]));
@@ -221,7 +224,7 @@ test('the event stream answers as documented', async () => {
   try {
     // The current state, then what a transport command changes; other
     // changes may come between (the engine's error log, a position).
-    const state = await readEvents(reader, 3);
+    const state = await readEvents(3);
     await fetch(`${base}/api/v1/channels/1/transport`, {
       method: 'POST', headers: { 'content-type': 'application/json' },
       body: JSON.stringify({ action: 'play', clip: 'beta' }),
@@ -229,7 +232,7 @@ test('the event stream answers as documented', async () => {
     let change;
     const seen = [...state];
     for (let more = 0; more < 20 && !change; ++more) {
-      const [event] = await readEvents(reader, 1);
+      const [event] = await readEvents(1);
       seen.push(event);
       const data = JSON.parse(event.data);
       if (event.event === 'channel' && data.index === 1 && data.state === 'playing') change = event;
