@@ -1,9 +1,9 @@
 #include "httpd/connection_pool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -43,21 +43,29 @@ struct Slot {
     }
 };
 
+// A thread of the pool. A parked one waits on its own lock for the
+// connection the accept loop hands it, so that the hand-over wakes that one
+// thread and the pool's lock is not taken again on the way.
 struct Worker {
     std::thread thread;
     Slot slot;
-    bool retired = false; // ended after idling; to be joined
+    bool retired = false; // ended; to be joined (guarded by the pool's mutex)
+    std::mutex mutex;
+    std::condition_variable handed;
+    ConnectionRecord* given = nullptr; // guarded by mutex
+    bool leave = false;                // guarded by mutex: the stop began
 };
 
 struct Pool {
     std::mutex mutex;
-    std::condition_variable work;  // a connection is pending, or the stop began
     std::condition_variable ended; // a worker ended
-    std::deque<ConnectionRecord*> pending;
     std::list<Worker> workers;
-    size_t parked = 0;
+    // Parked workers, the one parked last on top: it takes the next
+    // connection while its memory is still warm.
+    std::vector<Worker*> parked;
     size_t busy = 0;
     bool stopping = false;
+    std::atomic<bool> stopRequested{false};
     PoolLimits limits;
 };
 
@@ -99,6 +107,12 @@ void SetConnectionOptions(platform::SocketHandle socket, const PoolLimits& limit
 }
 
 void Serve(Pool& pool, Worker& self, ConnectionRecord* record) {
+    // Handed over as the stop began: closed unanswered.
+    if (pool.stopRequested.load()) {
+        platform::SocketClose(record->socket);
+        RVFree(record);
+        return;
+    }
     const uint64_t deadline = platform::MonotonicMs() + pool.limits.headTimeoutMs;
     {
         std::lock_guard<std::mutex> lock(self.slot.mutex);
@@ -110,27 +124,50 @@ void Serve(Pool& pool, Worker& self, ConnectionRecord* record) {
     ConnectionThreadMain(record);
 }
 
-void WorkerMain(Worker* self) {
+// The next connection for a parked worker; null when it should end: the
+// stop began, or it idled and nobody chose it meanwhile.
+ConnectionRecord* AwaitConnection(Pool& pool, Worker& self) {
+    {
+        std::unique_lock<std::mutex> lock(self.mutex);
+        if (self.handed.wait_for(lock, std::chrono::milliseconds(pool.limits.idleMs),
+                                 [&self] { return self.given != nullptr || self.leave; })) {
+            ConnectionRecord* record = self.given;
+            self.given = nullptr;
+            return record;
+        }
+    }
+    // Idle: leave the pool, unless the accept loop took this worker off the
+    // stack just now; then its connection is on the way.
+    {
+        std::lock_guard<std::mutex> lock(pool.mutex);
+        const auto it = std::find(pool.parked.begin(), pool.parked.end(), &self);
+        if (it != pool.parked.end()) {
+            pool.parked.erase(it);
+            return nullptr;
+        }
+    }
+    std::unique_lock<std::mutex> lock(self.mutex);
+    self.handed.wait(lock, [&self] { return self.given != nullptr || self.leave; });
+    ConnectionRecord* record = self.given;
+    self.given = nullptr;
+    return record;
+}
+
+void WorkerMain(Worker* self, ConnectionRecord* first) {
     Pool& pool = ThePool();
     currentSlot = &self->slot;
     // Zero-copy sends cannot ask for no SIGPIPE per call.
     platform::BlockBrokenPipeSignal();
-    std::unique_lock<std::mutex> lock(pool.mutex);
-    for (;;) {
-        ++pool.parked;
-        const bool woken =
-            pool.work.wait_for(lock, std::chrono::milliseconds(pool.limits.idleMs),
-                               [&pool] { return pool.stopping || !pool.pending.empty(); });
-        --pool.parked;
-        if (pool.stopping || !woken)
-            break;
-        ConnectionRecord* record = pool.pending.front();
-        pool.pending.pop_front();
-        lock.unlock();
+    for (ConnectionRecord* record = first; record != nullptr;
+         record = AwaitConnection(pool, *self)) {
         Serve(pool, *self, record);
-        lock.lock();
+        std::lock_guard<std::mutex> lock(pool.mutex);
         --pool.busy;
+        if (pool.stopping)
+            break;
+        pool.parked.push_back(self);
     }
+    std::lock_guard<std::mutex> lock(pool.mutex);
     self->retired = true;
     currentSlot = nullptr;
     pool.ended.notify_all();
@@ -165,6 +202,7 @@ void OpenPool(platform::SocketHandle listening) {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> lock(pool.mutex);
     pool.stopping = false;
+    pool.stopRequested.store(false);
     if (platform::kAcceptInheritsOptions)
         SetConnectionOptions(listening, pool.limits);
 }
@@ -194,22 +232,24 @@ void DispatchConnection(platform::SocketHandle socket, uint32_t address, uint16_
     record->clientAddr = address;
     record->clientPort = port;
     ++pool.busy;
-    pool.pending.push_back(record);
-    // Parked threads that are already woken take the earlier connections.
-    // Woken after the lock is left, the thread does not wait for it again.
-    if (pool.parked >= pool.pending.size()) {
+    if (!pool.parked.empty()) {
+        Worker* worker = pool.parked.back();
+        pool.parked.pop_back();
         lock.unlock();
-        pool.work.notify_one();
+        {
+            std::lock_guard<std::mutex> handing(worker->mutex);
+            worker->given = record;
+        }
+        worker->handed.notify_one();
         return;
     }
     try {
         pool.workers.emplace_back();
         Worker& worker = pool.workers.back();
-        worker.thread = std::thread(WorkerMain, &worker);
+        worker.thread = std::thread(WorkerMain, &worker, record);
     } catch (const std::exception&) {
         // No thread: the connection is closed unanswered.
         pool.workers.pop_back();
-        pool.pending.pop_back();
         --pool.busy;
         lock.unlock();
         LogCritical("HTTPD: no thread for a connection");
@@ -248,16 +288,16 @@ bool StopPool(uint32_t timeoutMs) {
     Pool& pool = ThePool();
     std::unique_lock<std::mutex> lock(pool.mutex);
     pool.stopping = true;
-    // Connections handed over but not yet taken are closed unanswered.
-    for (ConnectionRecord* record : pool.pending) {
-        platform::SocketClose(record->socket);
-        RVFree(record);
-        --pool.busy;
-    }
-    pool.pending.clear();
-    for (Worker& worker : pool.workers)
+    pool.stopRequested.store(true);
+    for (Worker& worker : pool.workers) {
         worker.slot.Wake();
-    pool.work.notify_all();
+        {
+            std::lock_guard<std::mutex> leaving(worker.mutex);
+            worker.leave = true;
+        }
+        worker.handed.notify_one();
+    }
+    pool.parked.clear();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         CollectRetired(pool, lock);
