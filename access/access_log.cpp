@@ -99,7 +99,7 @@ std::string FormatAccessLine(const AccessEntry& entry) {
     char when[40] = "[01/Jan/1970:00:00:00 +0000]";
     if (platform::UtcCalendar(entry.unixTime, &t))
         std::snprintf(when, sizeof when, "[%02d/%s/%04d:%02d:%02d:%02d +0000]", t.day,
-                      platform::kMonthAbbrev[(t.month - 1) % 12], t.year, t.hour, t.minute,
+                      platform::kMonthAbbrev[(t.month + 11) % 12], t.year, t.hour, t.minute,
                       t.second);
     line += ' ';
     line += when;

@@ -78,8 +78,9 @@ std::shared_ptr<const AccessPolicy> MakeAccessPolicy(const AllowFromSetting& all
         made->allowList = AllowList::Parse(allowFrom.text, messages);
     } else if (allowFrom.state == AllowFromSetting::State::NotText) {
         messages->push_back("AllowFrom is not one text such as \"127.0.0.1, 10.20.0.0/16\" (of "
-                            "at most 8191 characters): only this machine (127.0.0.0/8) may "
-                            "connect");
+                            "at most " +
+                            std::to_string(kAllowFromRoom - 1) +
+                            " characters): only this machine (127.0.0.0/8) may connect");
         made->allowList = AllowList::LoopbackOnly();
     }
     if (users.empty())

@@ -35,7 +35,6 @@ public:
     // address in network byte order, as a connection's record holds it.
     bool Allows(uint32_t address) const;
     bool AllowsEveryone() const { return everyone_; }
-    const std::vector<Ipv4Block>& Blocks() const { return blocks_; }
 
 private:
     bool everyone_ = true;

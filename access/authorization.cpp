@@ -15,14 +15,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The credentials of one field value, "Basic <base64>".
 AuthorizationStatus ReadValue(std::string_view value, BasicCredentials* out) {
     value = TrimBlanks(value);

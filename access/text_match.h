@@ -21,6 +21,15 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The text without the blanks and tabs around it, as header values are read.
+inline std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
 inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }

@@ -56,12 +56,12 @@ void PrintUsage(const char* program) {
         "                 stored in the configuration (default: 127.0.0.1)\n"
         "  --engine LIB   engine library (default: beside kxr-host, else the build's)\n"
         "  --module LIB   web-server module (default: beside kxr-host, else the build's)\n"
-        "Relative paths in the configuration are taken from the file's directory.\n"
-        "Stop with Ctrl-C (SIGINT) or SIGTERM.\n"
         "  --hash-password NAME ROLE  reads a password from standard input and prints\n"
         "                 the line that gives user NAME (letters, digits, _ and -) that\n"
         "                 password and ROLE (viewer, operator or admin) under\n"
-        "                 [KXR.NetServer.Users]\n",
+        "                 [KXR.NetServer.Users]\n"
+        "Relative paths in the configuration are taken from the file's directory.\n"
+        "Stop with Ctrl-C (SIGINT) or SIGTERM.\n",
         program, program, KXR_HOST_DEFAULT_CONFIG);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "access/text_match.h"
 #include "platform/kxr_socket.h"
 
 namespace kxr::httpd {
@@ -145,7 +146,6 @@ int32_t DecodeRequestPath(const char* source, char* target, size_t capacity) {
 }
 
 std::string_view HeaderValue(std::string_view head, std::string_view name) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     size_t start = head.find('\n');
     while (start != std::string_view::npos && start + 1 < head.size()) {
         const std::string_view rest = head.substr(start + 1);
@@ -155,19 +155,9 @@ std::string_view HeaderValue(std::string_view head, std::string_view name) {
             line.remove_suffix(1);
         if (line.empty())
             break; // the end of the head
-        if (line.size() > name.size() && line[name.size()] == ':') {
-            bool same = true;
-            for (size_t i = 0; i < name.size() && same; ++i)
-                same = lower(line[i]) == lower(name[i]);
-            if (same) {
-                std::string_view value = line.substr(name.size() + 1);
-                while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-                    value.remove_prefix(1);
-                while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-                    value.remove_suffix(1);
-                return value;
-            }
-        }
+        if (line.size() > name.size() && line[name.size()] == ':' &&
+            access::StartsWithNoCase(line, name))
+            return access::TrimBlanks(line.substr(name.size() + 1));
         start = end == std::string_view::npos ? end : start + 1 + end;
     }
     return {};

@@ -191,8 +191,7 @@ uint32_t AskTimelineEntry(CMyHttpClient* client, CHttpRequest* request, MediaCmd
     return tcType;
 }
 
-// Sends a prepared picon record and reads the picture the engine names at
-// 76, or the one of ours it left at 85.
+// Sends a prepared picon record and reads the picture it names.
 // The engine names its picture at 76 and leaves a name of ours at 85. A name
 // it left as the client gave it (clientClip, clientFile) is still the
 // client's: read only within the roots.

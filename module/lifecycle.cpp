@@ -172,11 +172,7 @@ void ReadInterface(char (&text)[kInterfaceTextSize]) {
 }
 
 size_t ReadConfiguredStreamCap() {
-    uint32_t cap = 0;
-    if (rvCFGValueDword(RV_CFG_ROOT, kNetServerKey, "MaxEventStreams", &cap, 0) != 0) {
-        return rest::kDefaultMaxEventStreams;
-    }
-    return cap;
+    return ReadLimit("MaxEventStreams", static_cast<uint32_t>(rest::kDefaultMaxEventStreams));
 }
 
 // The access log, when "AccessLog" names a file; none otherwise.

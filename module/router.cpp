@@ -127,7 +127,7 @@ const char* RouterContentType(Route route, const char* text, const char* answer,
 }
 
 size_t BuildRouterHead(char (&head)[kRouterHeadSize], Route route, const char* text,
-                       const char* answer, int64_t length) {
+                       const char* answer, int64_t held, int64_t length) {
     int n =
         std::snprintf(head, sizeof head,
                       "HTTP/1.1 200 OK\r\nConnection: close\r\nCache-Control: "
@@ -137,7 +137,8 @@ size_t BuildRouterHead(char (&head)[kRouterHeadSize], Route route, const char* t
     if (used >= sizeof head) {
         used = sizeof head - 1;
     }
-    const int32_t seen = length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
+    const int64_t shown = held < length ? held : length;
+    const int32_t seen = shown > INT32_MAX ? INT32_MAX : static_cast<int32_t>(shown);
     n = std::snprintf(head + used, sizeof head - used, "%s\r\n",
                       RouterContentType(route, text, answer, seen));
     used += n > 0 ? static_cast<size_t>(n) : 0;
@@ -189,7 +190,7 @@ void SendFileAnswer(ConnectionRecord* record, const RoutedAnswer& routed, const 
     rvOSReadFile(routed.file, buffer.get(), kPiece, &got, nullptr);
     char head[kRouterHeadSize];
     const size_t headLength =
-        BuildRouterHead(head, routed.route, text, buffer.get(), routed.fileSize);
+        BuildRouterHead(head, routed.route, text, buffer.get(), got, routed.fileSize);
     if (!httpd::SendAll(record, head, headLength))
         return;
     int64_t left = routed.fileSize;
@@ -229,7 +230,7 @@ int32_t kxrHttpdRequest(ConnectionRecord* record) {
     if (routed.length > 0 && routed.answer != nullptr) {
         char head[kRouterHeadSize];
         const size_t headLength =
-            BuildRouterHead(head, routed.route, text, routed.answer, routed.length);
+            BuildRouterHead(head, routed.route, text, routed.answer, routed.length, routed.length);
         if (httpd::SendAll(record, head, headLength)) {
             httpd::SendAll(record, routed.answer, static_cast<size_t>(routed.length));
         }

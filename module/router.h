@@ -27,10 +27,10 @@ const char* RouterContentType(Route route, const char* requestText, const char* 
                               int32_t length);
 
 // Writes the whole head, blank line included, and returns its length. answer
-// holds the answer's first bytes (at least its first nine when it has them):
-// the content type looks at them; length is the whole answer's.
+// holds the answer's first `held` bytes, which the content type looks at;
+// length is the whole answer's.
 size_t BuildRouterHead(char (&head)[kRouterHeadSize], Route route, const char* requestText,
-                       const char* answer, int64_t length);
+                       const char* answer, int64_t held, int64_t length);
 
 // What the producers made of one request, before anything is sent.
 struct RoutedAnswer {

@@ -16,8 +16,9 @@ inline constexpr int64_t kSendFileRefused = -2;
 // Sends up to count bytes of the file from its current position, which moves
 // on by what was sent. Returns the bytes sent, 0 at the end of the file, -1
 // when the socket failed, or kSendFileRefused. On POSIX the calling thread
-// stops receiving SIGPIPE from its first call on; on Windows only server
-// editions send this way (client editions allow two such sends at a time).
+// must have blocked SIGPIPE first (BlockBrokenPipeSignal), which sendfile
+// cannot decline per call; on Windows only server editions send this way
+// (client editions allow two such sends at a time).
 int64_t SocketSendFile(SocketHandle socket, FileHandle file, size_t count);
 
 } // namespace kxr::platform

@@ -153,11 +153,6 @@ void EventHub::Close(uint32_t waitMs) {
                    [this] { return subscriptions_.empty(); });
 }
 
-size_t EventHub::OpenStreams() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return subscriptions_.size();
-}
-
 size_t EventHub::Cap() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return cap_;

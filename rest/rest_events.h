@@ -76,7 +76,6 @@ public:
     void Open(size_t cap);
     void Close(uint32_t waitMs);
 
-    size_t OpenStreams() const;
     size_t Cap() const;
     bool IsOpen() const;
     uint64_t LastId() const;

@@ -3,17 +3,9 @@
 #include <errno.h>
 #include <sys/sendfile.h>
 
-#include "platform/kxr_signal.h"
-
 namespace kxr::platform {
 
 int64_t SocketSendFile(SocketHandle socket, FileHandle file, size_t count) {
-    // sendfile cannot ask for no SIGPIPE the way send does.
-    static thread_local bool pipeSignalBlocked = false;
-    if (!pipeSignalBlocked) {
-        BlockBrokenPipeSignal();
-        pipeSignalBlocked = true;
-    }
     for (;;) {
         const ssize_t sent =
             sendfile(static_cast<int>(socket), static_cast<int>(file), nullptr, count);

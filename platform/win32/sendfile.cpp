@@ -40,8 +40,8 @@ int64_t SocketSendFile(SocketHandle socket, FileHandle file, size_t count) {
         return -1;
     LARGE_INTEGER next{};
     next.QuadPart = position.QuadPart + want;
-    SetFilePointerEx(handle, next, nullptr, FILE_BEGIN);
-    return want;
+    // A position left behind would send the same bytes again.
+    return SetFilePointerEx(handle, next, nullptr, FILE_BEGIN) ? want : -1;
 }
 
 } // namespace kxr::platform
